@@ -1,0 +1,5 @@
+// Placeholder entry until the window and start-up land.
+int main()
+{
+    return 0;
+}

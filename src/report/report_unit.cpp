@@ -1,0 +1,3 @@
+// placeholder so the subsystem library is never empty
+namespace om {
+}

@@ -1,0 +1,78 @@
+#include "state/file_versions.hpp"
+
+#include "state/crash_detector.hpp"
+#include "support/support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace om {
+namespace {
+
+const std::string key = app_key_path;
+
+struct FileVersions : ::testing::Test {
+    test::TestPlatform fakes;
+    platform::Platform services = fakes.services();
+    Context context{services};
+
+    void add_program(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d)
+    {
+        fakes.files.files[path] = {};
+        fakes.versions.set_version(path, a, b, c, d);
+    }
+};
+
+TEST_F(FileVersions, VersionTextTakesFirstSecondAndFourthNumbers)
+{
+    add_program("C:\\a.exe", 15, 0, 0, 1);
+    add_program("C:\\b.exe", 2, 1, 0, 300);
+    fakes.files.files["C:\\none.exe"] = {};
+    EXPECT_EQ(GetFileVersionData(context, "C:\\a.exe"), " 15. 0. 1");
+    EXPECT_EQ(GetFileVersionData(context, "C:\\b.exe"), " 2. 1. 300");
+    EXPECT_EQ(GetFileVersionData(context, "C:\\none.exe"), "");
+    EXPECT_EQ(GetFileVersionData(context, "C:\\missing.exe"), "");
+    // A block too short to hold the numbers gives no version.
+    fakes.versions.blocks["C:\\none.exe"] = std::vector<std::uint8_t>(52, 0xff);
+    EXPECT_EQ(GetFileVersionData(context, "C:\\none.exe"), "");
+}
+
+TEST_F(FileVersions, HistoryChainsTheLastBraceGroup)
+{
+    EXPECT_EQ(extend_history("", "2.1.5"), "[Updating {v.2.1.5<-}]");
+    EXPECT_EQ(extend_history("[Updating {v.2.1.5<-}]", "2.1.6"), "[Updating [Updating {v.2.1.6<-v.2.1.5<-]}]");
+    // Every earlier occurrence of the tail goes too.
+    EXPECT_EQ(extend_history("{x}a{x}", "1.0.0"), "a[Updating {v.1.0.0<-x}]");
+}
+
+TEST_F(FileVersions, DoRegAtStartUpWithNothingInstalled)
+{
+    fakes.registry.add_key(key);
+    do_reg(context);
+    EXPECT_EQ(context.session.installed_version, "0.0.0");
+    EXPECT_EQ(fakes.registry.text(key, "LastFailureRun"), "[Updating {v.0.0.0<-}]");
+    EXPECT_EQ(fakes.registry.text(key, "LastSuccessRun"), "[Updated {v.0.0.0: 12-04-2026 14:05:09}]");
+    EXPECT_EQ(fakes.registry.text(key, "fileversions"),
+              "om_tarsel.exe: 0.0.0   quorin.exe: 0.0.0   vistrel.exe: 0.0.0   om_updat.exe: 0.0.0");
+}
+
+TEST_F(FileVersions, DoRegSurveysThePrograms)
+{
+    fakes.registry.add_key(key);
+    context.session.install_dir = "C:\\Ombrix\\";
+    context.session.last_failure_run = "[Updating {v.2.1.5<-}]";
+    add_program("C:\\Ombrix\\ombrix32.exe", 2, 1, 0, 6);
+    add_program("C:\\Ombrix\\om_updat.exe", 1, 4, 0, 12);
+    add_program("C:\\Ombrix\\quorin.exe", 3, 0, 0, 1);
+    fakes.files.files["C:\\Ombrix\\vistrel.exe"] = {}; // present without a version resource
+    fakes.clock.wall = {2027, 1, 2, 3, 4, 5};
+    do_reg(context);
+    EXPECT_EQ(context.session.installed_version, "2.1.6");
+    EXPECT_EQ(fakes.registry.text(key, "LastFailureRun"), "[Updating [Updating {v.2.1.6<-v.2.1.5<-]}]");
+    EXPECT_EQ(fakes.registry.text(key, "LastSuccessRun"), "[Updated {v.2.1.6: 01-02-2027 03:04:05}]");
+    EXPECT_EQ(fakes.registry.text(key, "fileversions"),
+              "om_tarsel.exe: 0.0.0   quorin.exe: 3.0.1   vistrel.exe:    om_updat.exe: 1.4.12");
+    EXPECT_EQ(context.session.probed_version, fakes.registry.text(key, "fileversions"));
+}
+
+} // namespace
+} // namespace om

@@ -1,0 +1,106 @@
+#pragma once
+// In-memory stand-ins for the platform services the session logic uses.
+#include "common/regimes.hpp"
+#include "platform/platform.hpp"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace om::test {
+
+// HKEY_CURRENT_USER as a map of key path -> value name -> (type, bytes).
+class FakeRegistry : public platform::Registry {
+public:
+    struct Value {
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::map<std::string, std::map<std::string, Value>> keys;
+
+    void add_key(const std::string& path) { keys[path]; }
+    void set_text(const std::string& path, const std::string& name, const std::string& text, bool terminator = true);
+    // The stored text without its terminator; "<missing>" when absent.
+    std::string text(const std::string& path, const std::string& name) const;
+
+    std::unique_ptr<platform::RegistryKey> open_current_user(const std::string& key_path,
+                                                             platform::KeyAccess access) override;
+};
+
+// Files and folders by exact path text.
+class FakeFiles : public platform::FileSystem {
+public:
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    std::set<std::string> folders;
+    std::string current = "C:\\";
+    std::vector<std::string> log; // "delete X", "copy X -> Y", "cd X", ...
+
+    bool file_exists(const std::string& path) override { return files.count(path) != 0; }
+    bool folder_exists(const std::string& path) override { return folders.count(path) != 0; }
+    bool delete_file(const std::string& path) override;
+    bool copy_file(const std::string& from, const std::string& to) override;
+    bool rename_file(const std::string& from, const std::string& to) override;
+    bool create_folder(const std::string& path) override;
+    bool set_current_folder(const std::string& path) override;
+    std::string current_folder() override { return current; }
+    std::unique_ptr<platform::FileWriter> begin_write(const std::string& path) override;
+};
+
+class FakeVersionInfo : public platform::VersionInfo {
+public:
+    std::map<std::string, std::vector<std::uint8_t>> blocks;
+    void set_version(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);
+    std::vector<std::uint8_t> file_version_block(const std::string& path) override;
+};
+
+class FakeClock : public platform::Clock {
+public:
+    platform::WallTime wall{2026, 12, 4, 14, 5, 9};
+    std::int64_t monotonic = 1'000'000;
+    platform::WallTime local_now() override { return wall; }
+    std::int64_t monotonic_ms() override { return monotonic; }
+};
+
+class FakeNetwork : public platform::Network {
+public:
+    bool online = true;
+    std::string host = "LAB-PC7";
+    std::string ip = "192.168.1.20";
+    bool connected() override { return online; }
+    std::string local_host_name() override { return host; }
+    std::string local_ip() override { return ip; }
+};
+
+// Records every start; end_program throws ProgramEnded.
+class FakeProcesses : public platform::Processes {
+public:
+    std::string command_line;
+    std::string exe_path = "C:\\Ombrix\\om_updater_now.exe";
+    platform::OwnVersion version{15, 0, 1};
+    struct Start {
+        std::string command_line;
+        int show_window;
+        std::string current_folder;
+    };
+    std::vector<Start> starts;
+    std::vector<std::uint32_t> waits;
+    std::set<std::string> missing_programs; // first word of a command line that cannot start
+    FakeFiles* files = nullptr;             // to record the current folder of each start
+    std::function<void(const Start&)> on_start;
+    int ended = 0;
+
+    std::string command_line_text() override { return command_line; }
+    std::string executable_path() override { return exe_path; }
+    platform::OwnVersion own_version() override { return version; }
+    std::uint32_t start(const std::string& command_line, int show_window) override;
+    void wait_for_exit(std::uint32_t process_id) override { waits.push_back(process_id); }
+    [[noreturn]] void end_program() override
+    {
+        ++ended;
+        throw ProgramEnded{0};
+    }
+};
+
+} // namespace om::test

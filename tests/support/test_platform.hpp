@@ -1,0 +1,40 @@
+#pragma once
+// A whole platform of fakes, wired together, for tests that drive the session logic.
+#include "app/context.hpp"
+#include "support/fake_services.hpp"
+#include "support/scripted_window.hpp"
+
+namespace om::test {
+
+// HTTP and FTP stand-ins are added by the tests that need them; these fail every call.
+class NoHttp : public platform::HttpService {
+public:
+    std::unique_ptr<platform::HttpRequest> create_request() override { return nullptr; }
+};
+
+struct TestPlatform {
+    FakeRegistry registry;
+    FakeVersionInfo versions;
+    FakeFiles files;
+    FakeProcesses processes;
+    FakeClock clock;
+    FakeNetwork network;
+    ScriptedWindow window;
+    NoHttp no_http;
+    platform::FtpService no_ftp;
+    platform::HttpService* http = &no_http;
+    platform::FtpService* ftp = &no_ftp;
+
+    TestPlatform()
+    {
+        processes.files = &files;
+        window.clock = &clock;
+    }
+
+    platform::Platform services()
+    {
+        return platform::Platform{registry, versions, files, processes, clock, network, window, *http, *ftp};
+    }
+};
+
+} // namespace om::test
