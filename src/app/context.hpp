@@ -16,6 +16,17 @@ struct Context {
     // Created at start-up, kept until the program ends.
     std::unique_ptr<platform::HttpRequest> req;
 
+    // The download in flight, when a package transfer is running: the transfer events write each chunk
+    // into the sink as it arrives (instead of keeping the whole body in received_bytes) and note the
+    // status and sizes, so that a failed or short response is never taken for a package.
+    struct Download {
+        platform::FileWriter* sink = nullptr;
+        long status = 0;
+        long long expected_bytes = -1; // Content-Length, -1 when not given
+        long long received_bytes = 0;
+        bool write_failed = false;
+    } download;
+
     [[noreturn]] void end_program() { platform.processes.end_program(); }
     void yield() { platform.window.yield(); }
 };

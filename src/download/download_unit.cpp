@@ -1,3 +1,0 @@
-// placeholder so the subsystem library is never empty
-namespace om {
-}
