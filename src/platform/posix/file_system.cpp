@@ -1,0 +1,1 @@
+#include "platform/posix/file_system.hpp"

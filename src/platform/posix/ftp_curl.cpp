@@ -1,0 +1,1 @@
+#include "platform/posix/ftp_curl.hpp"

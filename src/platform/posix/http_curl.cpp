@@ -1,0 +1,1 @@
+#include "platform/posix/http_curl.hpp"

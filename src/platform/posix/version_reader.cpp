@@ -1,0 +1,1 @@
+#include "platform/posix/version_reader.hpp"
