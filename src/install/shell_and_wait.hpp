@@ -1,0 +1,16 @@
+#pragma once
+// Module shellandwait_mod2: start a command line and block until the started process has ended.
+#include <cstdint>
+#include <string>
+
+namespace om {
+
+struct Context;
+
+// Starts `command_line` (program, then arguments, as a command prompt takes them) with its first window
+// shown as `window_style`, then waits without a time-out until that process ends. The window takes no
+// input during the wait. A program that cannot be started raises platform::StartFailed to the caller
+// and nothing is waited for. Returns the started process's id; no caller relies on it.
+std::int32_t ShellAndWait(Context& context, const std::string& command_line, const std::int32_t& window_style);
+
+} // namespace om
