@@ -4,6 +4,7 @@
 #include "app/session.hpp"
 #include "platform/platform.hpp"
 
+#include <exception>
 #include <memory>
 
 namespace om {
@@ -27,7 +28,12 @@ struct Context {
         bool write_failed = false;
     } download;
 
-    [[noreturn]] void end_program() { platform.processes.end_program(); }
+    [[noreturn]] void end_program()
+    {
+        platform.processes.end_program();
+        // Not reached: g++ does not carry [[noreturn]] through a virtual call.
+        std::terminate();
+    }
     void yield() { platform.window.yield(); }
 };
 
