@@ -1,0 +1,64 @@
+#pragma once
+// The window om_update as designed: sizes, positions, captions, visibility and tab order of its
+// controls, in twips (15 to a pixel). Both platform windows build their controls from this table.
+#include "platform/window.hpp"
+
+#include <array>
+
+namespace om::layout {
+
+inline constexpr int twips_per_pixel = 15;
+inline constexpr int client_width = 5730;
+inline constexpr int client_height = 5865;
+inline constexpr int count_down_ms = 200;
+inline constexpr int kill_timer_ms = 1700;
+// "MS Sans Serif", 8.25 points.
+inline constexpr double font_points = 8.25;
+
+enum class Kind { label, progress_bar, button, text_field, rich_text, check_box };
+
+struct ControlDesign {
+    platform::Control control;
+    Kind kind;
+    const char* text;
+    int left, top, width, height;
+    bool visible;
+    bool bold;
+};
+
+// In tab order.
+inline constexpr std::array<ControlDesign, 10> controls{{
+    {platform::Control::Label1, Kind::label, "Checking for update!", 210, 90, 4365, 1005, true, true},
+    {platform::Control::ProgressBar1, Kind::progress_bar, "", 90, 1935, 5535, 240, true, false},
+    {platform::Control::CheckNow0, Kind::button, "Check", 4710, 60, 960, 330, false, false},
+    {platform::Control::Info, Kind::label, "om_website:", 120, 1560, 975, 195, true, true},
+    {platform::Control::OmWebsite, Kind::text_field, "", 1170, 1530, 4440, 285, true, false},
+    {platform::Control::CheckNow1, Kind::button, "Install", 4710, 750, 960, 330, false, false},
+    {platform::Control::CheckNow2, Kind::button, "Cancel", 4710, 405, 960, 330, false, false},
+    {platform::Control::RichTextBox1, Kind::rich_text, "RichTextBox1", 60, 2340, 5580, 1740, true, true},
+    {platform::Control::Skip, Kind::check_box, "MSI file is in om_msi directory. Skip download to use this file?", 90,
+     1260, 5490, 210, false, true},
+    {platform::Control::Label, Kind::label, "Exiting ", 645, 915, 2880, 255, false, true},
+}};
+
+constexpr int pixels(int twips)
+{
+    return twips / twips_per_pixel;
+}
+
+// The check_now index of a button control, -1 for any other control.
+constexpr int check_now_index(platform::Control control)
+{
+    switch (control) {
+    case platform::Control::CheckNow0:
+        return 0;
+    case platform::Control::CheckNow1:
+        return 1;
+    case platform::Control::CheckNow2:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
+} // namespace om::layout
