@@ -31,6 +31,8 @@ public:
     FakeWriter(FakeFiles& files, std::string path) : files_(files), path_(std::move(path)) {}
     bool write(std::span<const std::uint8_t> bytes) override
     {
+        if (files_.unwritable.count(path_))
+            return false;
         data_.insert(data_.end(), bytes.begin(), bytes.end());
         return true;
     }
