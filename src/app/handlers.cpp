@@ -57,7 +57,7 @@ void OmUpdate::on_check_now(int index)
     }
     case 2:
         context_.yield();
-        end_program_now(context_);
+        context_.end_program();
     default:
         break;
     }
@@ -84,12 +84,12 @@ void OmUpdate::on_timer(platform::Timer timer)
         window.set_text(Control::Label, window.text(Control::Label) + ".");
         return;
     }
-    end_program_now(context_);
+    context_.end_program();
 }
 
 void OmUpdate::on_unload()
 {
-    end_program_now(context_);
+    context_.end_program();
 }
 
 } // namespace om

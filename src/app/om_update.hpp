@@ -22,9 +22,6 @@ inline constexpr int copy_wait_limit_ms = 10'000;
 std::string running_copy_title(const platform::OwnVersion& version);
 // Lower-case file name of a path (either folder separator) without its extension.
 std::string program_base_name(const std::string& path);
-// Ends the program at once through the platform; no later step of any caller runs.
-[[noreturn]] void end_program_now(Context& context);
-
 // Removes every occurrence of `name` (exact letter case) from `text`; true when there was one.
 bool take_switch(std::string& text, const std::string& name);
 

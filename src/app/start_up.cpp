@@ -9,8 +9,6 @@
 #include "state/crash_detector.hpp"
 #include "state/file_versions.hpp"
 
-#include <cstdlib>
-
 namespace om {
 
 using platform::Control;
@@ -43,13 +41,6 @@ bool take_switch(std::string& text, const std::string& name)
         return false;
     text = text::remove_all(text, name);
     return true;
-}
-
-void end_program_now(Context& context)
-{
-    context.platform.processes.end_program();
-    // Processes::end_program never returns; g++ does not carry that through a virtual call.
-    std::abort();
 }
 
 OmUpdate::OmUpdate(Context& context) : context_(context) {}
@@ -140,7 +131,7 @@ void OmUpdate::load()
             });
             do_wait(context_, 2.0F);
         }
-        end_program_now(context_);
+        context_.end_program();
     }
 
     if (take_switch(command_text, "/updated"))
@@ -230,7 +221,7 @@ void OmUpdate::relaunch(const std::string& command_text)
     });
     if (!started)
         return;
-    end_program_now(context_);
+    context_.end_program();
 }
 
 } // namespace om

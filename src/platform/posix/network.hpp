@@ -1,14 +1,16 @@
 #pragma once
-// Connection state, host name and address (not built yet).
+// Connection state, host name and local IPv4 address from the network interfaces.
 #include "platform/network.hpp"
 
 namespace om::platform::posix {
 
 class PosixNetwork : public Network {
 public:
-    bool connected() override { return false; }
-    std::string local_host_name() override { return {}; }
-    std::string local_ip() override { return {}; }
+    // Connected when an interface other than loopback is up and has an address.
+    bool connected() override;
+    std::string local_host_name() override;
+    // The first non-loopback IPv4 address; "127.0.0.1" when there is none.
+    std::string local_ip() override;
 };
 
 } // namespace om::platform::posix
