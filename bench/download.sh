@@ -1,0 +1,52 @@
+#!/bin/bash
+# Peak memory and throughput of a package download: a 50 MB and a 500 MB file from lighttpd on
+# 127.0.0.1 through the real posix request object, the transfer events and the package writer. The
+# two peaks should be about the same: the body goes to disk chunk by chunk and is never held whole.
+#   bench/download.sh [BUILD_DIR]   (default build/posix; the libraries must be built there)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${1:-$root/build/posix}")
+work=$(mktemp -d /tmp/om-download-bench.XXXXXX)
+server_pid=
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The bench program, linked from the build's libraries (the subsystems call each other in a cycle).
+libs=()
+for name in app release download install report state common; do libs+=("$build/libom_$name.a"); done
+libs+=("$build/src/platform/posix/libom_platform_posix.a")
+g++ -std=c++20 -O2 -Wall -Wextra -Werror $(fltk-config --cxxflags) -I"$root/src" \
+    "$root/bench/download_bench.cpp" -Wl,--start-group "${libs[@]}" -Wl,--end-group \
+    -lcurl $(fltk-config --ldflags) -o "$work/download_bench"
+
+mkdir -p "$work/site" "$work/out"
+for size in 50 500; do
+    # Incompressible bytes, so that nothing on the way can shortcut them.
+    head -c $((size * 1000 * 1000)) /dev/urandom >"$work/site/ombrix32_v9.9.$size.msi"
+done
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat >"$work/lighttpd.conf" <<CONF
+server.document-root = "$work/site"
+server.bind = "127.0.0.1"
+server.port = $port
+server.errorlog = "$work/lighttpd.log"
+mimetype.assign = ( "" => "application/octet-stream" )
+CONF
+# The server stops by itself after ten minutes at the latest.
+timeout 600 lighttpd -D -f "$work/lighttpd.conf" &
+server_pid=$!
+for _ in $(seq 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+done
+
+for size in 50 500; do
+    name=ombrix32_v9.9.$size.msi
+    printf '%4d MB: ' "$size"
+    timeout 300 "$work/download_bench" "127.0.0.1:$port/$name" "$work/out/$name"
+    cmp -s "$work/site/$name" "$work/out/$name" || { echo "download differs from the served file" >&2; exit 1; }
+    rm -f "$work/out/$name"
+done
