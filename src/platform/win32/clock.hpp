@@ -1,13 +1,13 @@
 #pragma once
-// Wall and monotonic clocks (not built yet).
+// Wall time from GetLocalTime, monotonic time from GetTickCount64.
 #include "platform/clock.hpp"
 
 namespace om::platform::win32 {
 
 class Win32Clock : public Clock {
 public:
-    WallTime local_now() override { return {}; }
-    std::int64_t monotonic_ms() override { return 0; }
+    WallTime local_now() override;
+    std::int64_t monotonic_ms() override;
 };
 
 } // namespace om::platform::win32

@@ -1,20 +1,20 @@
 #pragma once
-// The file system (not built yet).
+// The file system through kernel32, ANSI forms.
 #include "platform/file_system.hpp"
 
 namespace om::platform::win32 {
 
 class Win32FileSystem : public FileSystem {
 public:
-    bool file_exists(const std::string&) override { return false; }
-    bool folder_exists(const std::string&) override { return false; }
-    bool delete_file(const std::string&) override { return false; }
-    bool copy_file(const std::string&, const std::string&) override { return false; }
-    bool rename_file(const std::string&, const std::string&) override { return false; }
-    bool create_folder(const std::string&) override { return false; }
-    bool set_current_folder(const std::string&) override { return false; }
-    std::string current_folder() override { return {}; }
-    std::unique_ptr<FileWriter> begin_write(const std::string&) override { return nullptr; }
+    bool file_exists(const std::string& path) override;
+    bool folder_exists(const std::string& path) override;
+    bool delete_file(const std::string& path) override;
+    bool copy_file(const std::string& from, const std::string& to) override;
+    bool rename_file(const std::string& from, const std::string& to) override;
+    bool create_folder(const std::string& path) override;
+    bool set_current_folder(const std::string& path) override;
+    std::string current_folder() override;
+    std::unique_ptr<FileWriter> begin_write(const std::string& path) override;
 };
 
 } // namespace om::platform::win32
