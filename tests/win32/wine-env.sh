@@ -25,12 +25,12 @@ om_wine_make_template() {
     [ -f "$om_wine_template/.om_ready" ] && exit 0
     scratch=$om_wine_root/template.making
     rm -rf "$scratch" "$om_wine_template"
-    WINEPREFIX=$scratch timeout 300 wine wineboot --init >/dev/null 2>&1
+    WINEPREFIX=$scratch timeout 300 wine wineboot --init >/dev/null 2>&1 || true
     # The registry reaches the files only when the wineserver ends.
-    WINEPREFIX=$scratch timeout 60 wineserver -w
+    WINEPREFIX=$scratch timeout 60 wineserver -w || true
     if [ ! -f "$scratch/system.reg" ] || [ ! -f "$scratch/user.reg" ]; then
       echo "wine-env: wineboot --init did not make a prefix" >&2
-      WINEPREFIX=$scratch timeout 20 wineserver -k 2>/dev/null
+      WINEPREFIX=$scratch timeout 20 wineserver -k 2>/dev/null || true
       rm -rf "$scratch"
       exit 1
     fi
@@ -50,8 +50,8 @@ om_wine_new_prefix() {
 }
 
 om_wine_stop() {
-  timeout 20 wineserver -k >/dev/null 2>&1
-  timeout 20 wineserver -w >/dev/null 2>&1
+  timeout 20 wineserver -k >/dev/null 2>&1 || true
+  timeout 20 wineserver -w >/dev/null 2>&1 || true
   return 0
 }
 
@@ -70,7 +70,7 @@ om_wine_prune_runs() {
     pid=${pid%%.*}
     case $pid in '' | *[!0-9]*) continue ;; esac
     if ! kill -0 "$pid" 2>/dev/null; then
-      WINEPREFIX=$run timeout 20 wineserver -k >/dev/null 2>&1
+      WINEPREFIX=$run timeout 20 wineserver -k >/dev/null 2>&1 || true
       rm -rf "$run"
     fi
   done
