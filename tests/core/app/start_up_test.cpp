@@ -211,8 +211,21 @@ TEST_F(StartUp, OtherProgramNameRunsInPlaceWithTheDesignTitle)
     EXPECT_EQ(tp.window.title(), "Ombrix Updater");
 }
 
+TEST_F(StartUp, RunningCopyKeepsItsOwnFileButAStaleCopyIsDeleted)
+{
+    tp.files.files[install + "om_updater_now.exe"] = {'M', 'Z', 1};
+    load("/manual");
+    EXPECT_TRUE(tp.files.file_exists(install + "om_updater_now.exe"));
+    load("/manual", "C:\\tools\\updater.exe");
+    EXPECT_FALSE(tp.files.file_exists(install + "om_updater_now.exe"));
+}
+
 TEST(StartUpHelpers, NamesAndTitle)
 {
+    EXPECT_TRUE(is_running_program("/opt/Om/om_updater_now.exe", "/opt/om\\om_updater_now.exe"));
+    EXPECT_TRUE(is_running_program("C:\\Om\\om_updater_now.exe", "om_updater_now.exe"));
+    EXPECT_FALSE(is_running_program("C:\\Om\\xom_updater_now.exe", "om_updater_now.exe"));
+    EXPECT_FALSE(is_running_program("C:\\Om\\om_updater_now.exe", "D:\\Om\\om_updater_now.exe"));
     EXPECT_EQ(program_base_name("C:\\Ombrix\\OM_UPDAT.EXE"), "om_updat");
     EXPECT_EQ(program_base_name("/opt/om.x/om_updater_now.exe"), "om_updater_now");
     EXPECT_EQ(program_base_name("om_updat"), "om_updat");
