@@ -14,6 +14,8 @@ struct Context {
 
     Session session;
     platform::Platform& platform;
+    // The handlers of the request object's events (declared before `req`, so that `req` goes first).
+    std::unique_ptr<platform::HttpEvents> req_events;
     // Created at start-up, kept until the program ends.
     std::unique_ptr<platform::HttpRequest> req;
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace om::platform {
@@ -46,6 +47,24 @@ public:
     virtual std::vector<std::uint8_t> response_body() = 0;
     virtual void abort() = 0;
 };
+
+// Names under the reserved top-level domain "invalid" never resolve; request objects answer them as
+// "name not resolved" at once, without asking a name server.
+inline bool is_reserved_invalid_host(std::string_view host)
+{
+    while (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    constexpr std::string_view tld = "invalid";
+    if (host.size() < tld.size())
+        return false;
+    const std::string_view tail = host.substr(host.size() - tld.size());
+    for (std::size_t i = 0; i < tld.size(); ++i) {
+        const char c = tail[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != tld[i])
+            return false;
+    }
+    return host.size() == tld.size() || host[host.size() - tld.size() - 1] == '.';
+}
 
 class HttpService {
 public:

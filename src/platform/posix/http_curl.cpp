@@ -1,1 +1,24 @@
 #include "platform/posix/http_curl.hpp"
+
+#include "platform/posix/http_curl_request.hpp"
+
+#include <curl/curl.h>
+
+namespace om::platform::posix {
+
+CurlHttpService::CurlHttpService()
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+CurlHttpService::~CurlHttpService()
+{
+    curl_global_cleanup();
+}
+
+std::unique_ptr<HttpRequest> CurlHttpService::create_request()
+{
+    return std::make_unique<CurlHttpRequest>();
+}
+
+} // namespace om::platform::posix
