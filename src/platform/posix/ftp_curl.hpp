@@ -28,6 +28,12 @@ public:
     ~CurlFtpService() override;
     CurlFtpService(const CurlFtpService&) = delete;
     CurlFtpService& operator=(const CurlFtpService&) = delete;
+    // Sends connections asked for port 21 to this host and port (what OM_REPORT_HOST/PORT do).
+    void redirect_default_port(const std::string& host, int port)
+    {
+        host_override_ = host;
+        port_override_ = port;
+    }
 
     FtpHandle internet_open(const std::string& agent, std::uint32_t access_type, std::uint32_t flags) override;
     bool set_option(FtpHandle handle, std::uint32_t option, std::uint32_t value) override;
