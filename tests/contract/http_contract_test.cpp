@@ -1,0 +1,185 @@
+// The request object's contract, the same on every platform: events in order on the calling thread
+// before send() returns, the body, headers and text, and failures through the error event.
+#include "contract/http_fixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+
+namespace om::test {
+namespace {
+
+struct Recorder : platform::HttpEvents {
+    std::vector<std::string> log;
+    long status = -1;
+    std::string content_type;
+    std::string data;
+    std::size_t chunks = 0;
+    std::function<void()> on_data;
+    void on_response_start(long s, const std::string& type) override
+    {
+        log.push_back("start");
+        status = s;
+        content_type = type;
+    }
+    void on_response_data(std::span<const std::uint8_t> chunk) override
+    {
+        if (log.empty() || log.back() != "data")
+            log.push_back("data");
+        data.append(chunk.begin(), chunk.end());
+        ++chunks;
+        if (on_data)
+            on_data();
+    }
+    void on_response_finished() override { log.push_back("finished"); }
+    void on_error(long, const std::string&) override { log.push_back("error"); }
+};
+
+struct HttpContract : ::testing::Test {
+    std::unique_ptr<HttpFixture> fixture = make_http_fixture();
+    std::unique_ptr<platform::HttpRequest> req = fixture->http().create_request();
+    Recorder events;
+
+    HttpContract() { req->set_events(&events); }
+
+    void get(const std::string& url)
+    {
+        events = Recorder{};
+        req->set_timeouts(2000, 2000, 2000, 2000);
+        req->open("GET", url, false);
+        req->set_request_header("User-Agent", "MyCustomUser");
+        req->send();
+    }
+    std::string text_of(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+};
+
+using Seconds = std::chrono::duration<double>;
+
+TEST_F(HttpContract, EventsInOrderWithTheWholeBody)
+{
+    get(fixture->server() + "/special/chunks");
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"}));
+    EXPECT_EQ(events.status, 200);
+    EXPECT_EQ(events.content_type, "application/octet-stream");
+    EXPECT_EQ(events.data, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c'));
+    EXPECT_GE(events.chunks, 3u); // sent in three parts with pauses between them
+    EXPECT_EQ(text_of(req->response_body()), events.data);
+    EXPECT_EQ(req->get_response_header("Content-Length"), "3000");
+    EXPECT_EQ(req->get_response_header("content-length"), "3000");
+    EXPECT_EQ(req->get_response_header("X-Not-There"), std::nullopt);
+
+    // A large body arrives whole and in order; the request object is reused.
+    get(fixture->server() + "/special/bytes/3000000");
+    ASSERT_EQ(events.data.size(), 3000000u);
+    bool pattern = true;
+    for (std::size_t i = 0; i < events.data.size(); ++i)
+        pattern = pattern && static_cast<std::uint8_t>(events.data[i]) == i % 251;
+    EXPECT_TRUE(pattern);
+    EXPECT_EQ(req->response_body().size(), 3000000u);
+
+    // An error page is a response like any other.
+    get(fixture->server() + "/special/missing");
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"}));
+    EXPECT_EQ(events.status, 404);
+    EXPECT_EQ(req->response_text(), "<h1>Not here</h1>");
+
+    // Without Content-Length the body ends with the connection.
+    get(fixture->server() + "/special/nolength");
+    EXPECT_EQ(req->response_text(), "no length here");
+    EXPECT_EQ(req->get_response_header("Content-Length"), std::nullopt);
+
+    // The server saw each request with the User-Agent set.
+    EXPECT_EQ(fixture->requests(),
+              (std::vector<std::string>{"/special/chunks MyCustomUser", "/special/bytes/3000000 MyCustomUser",
+                                        "/special/missing MyCustomUser", "/special/nolength MyCustomUser"}));
+}
+
+TEST_F(HttpContract, TextDecodedByTheCharset)
+{
+    get(fixture->server() + "/special/latin1");
+    EXPECT_EQ(req->response_text(), "caf\xc3\xa9 na\xc3\xafve");
+    EXPECT_EQ(req->response_body().size(), 10u);
+    get(fixture->server() + "/special/cp1252");
+    EXPECT_EQ(req->response_text(), "\xe2\x82\xac \xe2\x80\x9cx\xe2\x80\x9d");
+    get(fixture->server() + "/special/utf8");
+    EXPECT_EQ(req->response_text(), "caf\xc3\xa9");
+    // No charset: the bytes as they came.
+    std::ofstream(fixture->root() / "plain.bin", std::ios::binary) << "a\xe9z";
+    get(fixture->server() + "/plain.bin");
+    EXPECT_EQ(req->response_text(), "a\xe9z");
+}
+
+TEST_F(HttpContract, DirectoryListingNamesTheFiles)
+{
+    std::filesystem::create_directories(fixture->root() / "latest_omexe");
+    std::ofstream(fixture->root() / "latest_omexe" / "om_exe.v.2.1.6.exe") << "x";
+    get(fixture->server() + "/latest_omexe/");
+    EXPECT_EQ(events.status, 200);
+    EXPECT_NE(req->response_text().find("om_exe.v.2.1.6.exe"), std::string::npos);
+}
+
+TEST_F(HttpContract, BodyNotKeptWhenStreaming)
+{
+    req->keep_body(false);
+    get(fixture->server() + "/special/bytes/100000");
+    EXPECT_EQ(events.data.size(), 100000u);
+    EXPECT_TRUE(req->response_body().empty());
+    req->keep_body(true);
+    get(fixture->server() + "/special/bytes/1000");
+    EXPECT_EQ(req->response_body().size(), 1000u);
+}
+
+TEST_F(HttpContract, OneRequestAtATimeAndHandlerFailuresReachTheSender)
+{
+    struct Stop {};
+    bool refused_second = false;
+    events.on_data = [&] {
+        try {
+            req->send();
+        } catch (const platform::HttpCallFailed&) {
+            refused_second = true;
+        }
+    };
+    req->open("GET", fixture->server() + "/special/bytes/10", false);
+    req->send();
+    EXPECT_TRUE(refused_second);
+
+    // Whatever a handler throws leaves send() as it is (the end of the program must get through).
+    events.on_data = [] { throw Stop{}; };
+    req->open("GET", fixture->server() + "/special/bytes/10", false);
+    EXPECT_THROW(req->send(), Stop);
+    events.on_data = nullptr;
+    get(fixture->server() + "/special/bytes/10");
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"}));
+}
+
+TEST_F(HttpContract, FailuresArriveAsTheErrorEvent)
+{
+    get(fixture->refused() + "/x");
+    EXPECT_EQ(events.log, std::vector<std::string>{"error"});
+
+    get("http://updates.invalid/ombrix.html");
+    EXPECT_EQ(events.log, std::vector<std::string>{"error"});
+
+    // Accepted, then nothing: the 2000 ms limit ends it (well before the server's 6 s).
+    auto start = std::chrono::steady_clock::now();
+    get(fixture->server() + "/special/silent");
+    auto waited = Seconds(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(events.log, std::vector<std::string>{"error"});
+    EXPECT_GE(waited, 1.9);
+    EXPECT_LT(waited, 5.0);
+
+    // Some data, then a stall.
+    start = std::chrono::steady_clock::now();
+    get(fixture->server() + "/special/stall");
+    waited = Seconds(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "error"}));
+    EXPECT_EQ(events.data, std::string(100, 'x'));
+    EXPECT_GE(waited, 1.9);
+    EXPECT_LT(waited, 5.0);
+}
+
+} // namespace
+} // namespace om::test
