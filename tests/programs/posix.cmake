@@ -5,7 +5,8 @@
 #
 # Also built, when the mingw-w64 cross tools are found: real PE files for the version reader's tests,
 # in ${CMAKE_BINARY_DIR}/tests/programs/pe/: pe64_15_0_0_1.exe, pe64_2_1_0_300.exe, pe64_no_resource.exe
-# (PE32+) and pe32_2_1_0_300.exe (PE32).
+# (PE32+) and pe32_2_1_0_300.exe (PE32). And in .../programs/elf/: elf64_2_1_0_300.o and
+# elf32_2_1_0_300.o, small ELF files whose only content is the version section.
 
 set(OM_TEST_PROGRAMS_DIR ${CMAKE_BINARY_DIR}/tests/programs)
 set(OM_STAND_IN_SOURCE ${CMAKE_CURRENT_LIST_DIR}/posix/stand_in.cpp)
@@ -92,9 +93,22 @@ else()
   set(OM_HAVE_PE_SAMPLES OFF CACHE INTERNAL "")
 endif()
 
+# ---- small ELF files: relocatable objects carrying a version section, 64-bit and 32-bit ------------------
+set(OM_ELF_DIR ${OM_TEST_PROGRAMS_DIR}/elf)
+set(elf_source ${CMAKE_CURRENT_LIST_DIR}/posix/elf_sample.cpp)
+add_custom_command(OUTPUT ${OM_ELF_DIR}/elf64_2_1_0_300.o ${OM_ELF_DIR}/elf32_2_1_0_300.o
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${OM_ELF_DIR}
+  COMMAND ${CMAKE_CXX_COMPILER} -std=c++20 -O1 -g0 -c -I${CMAKE_SOURCE_DIR}/src ${elf_source}
+          -o ${OM_ELF_DIR}/elf64_2_1_0_300.o
+  COMMAND ${CMAKE_OBJCOPY} -O elf32-i386 ${OM_ELF_DIR}/elf64_2_1_0_300.o ${OM_ELF_DIR}/elf32_2_1_0_300.o
+  DEPENDS ${elf_source} ${CMAKE_SOURCE_DIR}/src/platform/posix/version_block.hpp
+  COMMENT "ELF samples with a version section" VERBATIM)
+add_custom_target(om_elf_samples DEPENDS ${OM_ELF_DIR}/elf64_2_1_0_300.o ${OM_ELF_DIR}/elf32_2_1_0_300.o)
+
 # Every stand-in, for tests that need them built first: add_dependencies(<test> om_test_programs).
 get_property(om_test_program_targets GLOBAL PROPERTY OM_TEST_PROGRAM_TARGETS)
 add_custom_target(om_test_programs DEPENDS ${om_test_program_targets})
+add_dependencies(om_test_programs om_elf_samples)
 if(TARGET om_pe_samples)
   add_dependencies(om_test_programs om_pe_samples)
 endif()

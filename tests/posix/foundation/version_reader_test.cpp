@@ -83,6 +83,9 @@ TEST_F(RealServices, ElfStandInsGiveTheirVersionSection)
     EXPECT_EQ(version_of(program("v2_1_0_300.exe")), " 2. 1. 300");
     EXPECT_EQ(version_of(program("ombrix32_2.1.6.exe")), " 2. 1. 6");
     EXPECT_EQ(version_of(program("no_version.exe")), "");
+    // 64-bit and 32-bit ELF files that hold nothing but the section.
+    EXPECT_EQ(version_of(program("elf/elf64_2_1_0_300.o")), " 2. 1. 300");
+    EXPECT_EQ(version_of(program("elf/elf32_2_1_0_300.o")), " 2. 1. 300");
     EXPECT_EQ(version_of(program("missing.exe")), "");
     // Not a program at all, and a folder.
     std::ofstream(folder.file("text.exe")) << "MZ but nothing more";
@@ -94,7 +97,7 @@ TEST_F(RealServices, CutOrDamagedProgramsGiveNoBlockAndNeverReadOutside)
 {
     // Every cut of a real PE and ELF file, and every byte of their headers flipped: the reader stays in
     // the buffer (the sanitizer build checks that) and only the whole file yields the block.
-    std::vector<std::string> samples{program("v2_1_0_300.exe")};
+    std::vector<std::string> samples{program("v2_1_0_300.exe"), program("elf/elf32_2_1_0_300.o")};
     if (fs::exists(program("pe/pe64_2_1_0_300.exe")))
         samples.push_back(program("pe/pe64_2_1_0_300.exe"));
     for (const std::string& sample : samples) {
@@ -102,8 +105,10 @@ TEST_F(RealServices, CutOrDamagedProgramsGiveNoBlockAndNeverReadOutside)
         const std::vector<std::uint8_t> whole = read_bytes(sample);
         const auto expected = platform::posix::read_version_block(whole);
         ASSERT_EQ(expected.size() >= 92, true);
+        // Every size up to 1 KiB (the headers), then some 200 sizes spread over the rest.
+        const std::size_t stride = std::max<std::size_t>(1, whole.size() / 200);
         std::size_t found_in_cuts = 0;
-        for (std::size_t size = 0; size < whole.size(); size += (size < 1024 ? 1 : 97)) {
+        for (std::size_t size = 0; size < whole.size(); size += (size < 1024 ? 1 : stride)) {
             // A copy of exactly that size, so that a read past it is a read outside the allocation.
             std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
             auto block = platform::posix::read_version_block(cut);
@@ -114,10 +119,11 @@ TEST_F(RealServices, CutOrDamagedProgramsGiveNoBlockAndNeverReadOutside)
         }
         // Sections past the block may be cut away; the block's own bytes may not.
         EXPECT_LT(found_in_cuts, whole.size());
+        std::vector<std::uint8_t> damaged = whole;
         for (std::size_t at = 0; at < std::min<std::size_t>(whole.size(), 1024); ++at) {
-            std::vector<std::uint8_t> damaged = whole;
             damaged[at] ^= 0xff;
             (void)platform::posix::read_version_block(damaged);
+            damaged[at] ^= 0xff;
         }
     }
 }
