@@ -145,8 +145,21 @@ TEST(WineFileSystem, WriterPutsTheFileInPlaceOnlyOnCommit)
     }
     EXPECT_EQ(wine::read_file(dir + "support_installed.txt"), "");
 
+    // A commit that cannot put the file in place says so and leaves nothing behind.
+    ASSERT_TRUE(files.create_folder(dir + "om_msi"));
+    {
+        auto writer = files.begin_write(dir + "om_msi");
+        ASSERT_NE(writer, nullptr);
+        ASSERT_TRUE(write_text(*writer, "package"));
+        EXPECT_FALSE(writer->commit());
+        EXPECT_FALSE(write_text(*writer, "more"));
+    }
+    EXPECT_TRUE(files.folder_exists(dir + "om_msi"));
+    EXPECT_EQ(GetFileAttributesA((dir + "om_msi" + Win32FileWriter::temporary_suffix).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+
     // No writer into a folder that does not exist.
-    EXPECT_EQ(files.begin_write(dir + "om_msi\\x.msi"), nullptr);
+    EXPECT_EQ(files.begin_write(dir + "missing\\x.msi"), nullptr);
 }
 
 TEST(WineClock, WallTimeAgreesWithTheRuntimeAndTicksGoForward)
