@@ -6,8 +6,8 @@
 #   - each sourcing shell gets a fresh copy of it (cp -a, about 2 s), so every runner starts from a
 #     clean registry and drive C:, unless WINEPREFIX or OM_WINEPREFIX names a prefix to use instead;
 #   - om_wine_cleanup stops the prefix's wineserver and removes the copy; it runs on exit unless the
-#     caller sets its own EXIT trap (then the caller calls it). Copies left by runners that were killed
-#     are removed the next time this file is sourced.
+#     caller already has its own EXIT trap (then the caller calls it). Copies left by runners that
+#     were killed are removed the next time this file is sourced.
 # Helpers: om_wine_new_prefix DIR (a fresh copy at DIR, exported as WINEPREFIX), om_wine_stop (stops
 # the wineserver of the current prefix and waits for it), om_wine_path UNIX_PATH (the Z: path).
 export WINEARCH=win64
@@ -95,9 +95,11 @@ if [ -n "${WINEPREFIX:-}" ]; then
   fi
 else
   om_wine_prune_runs
-  om_wine_own_prefix=$om_wine_root/runs/$$.$RANDOM
+  # Named after this very process ($BASHPID, which differs from $$ in a subshell) for the pruning above.
+  om_wine_own_prefix=$om_wine_root/runs/${BASHPID:-$$}.$RANDOM
   om_wine_new_prefix "$om_wine_own_prefix" || { echo "wine-env: cannot make a Wine prefix" >&2; return 1 2>/dev/null || exit 1; }
 fi
-if [ -z "$(trap -p EXIT)" ]; then
+# A subshell shows its parent's EXIT trap but never runs it, so the cleanup is installed there too.
+if [ -z "$(trap -p EXIT)" ] || [ "${BASHPID:-$$}" != "$$" ]; then
   trap om_wine_cleanup EXIT
 fi
