@@ -210,6 +210,11 @@ TEST_F(DownloadSession, UnsoundResponsesWriteNothingAndStartNothing)
         fakes2.files.files[main_exe] = {'o', 'l', 'd'};
         if (c.unwritable)
             fakes2.files.unwritable.insert(new_msi);
+        // Were the installation to go on, nothing would bring the executable back: end it there.
+        fakes2.window.on_yield = [&] {
+            if (fakes2.window.waited_ms > 1000)
+                fakes2.processes.end_program();
+        };
         Session& s = context2.session;
         s.install_dir = dir;
         s.msi_available = true;
