@@ -99,7 +99,9 @@ std::string FTPClass::CurrentFolder()
     if (!ftp().get_current_directory(connection_, buffer, length)) {
         return "";
     }
-    return std::string(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+    // Some services count the terminating NUL in the returned length: the folder ends at the first NUL.
+    const std::size_t count = std::min<std::size_t>(length, buffer.size());
+    return std::string(buffer.data(), strnlen(buffer.data(), count));
 }
 
 bool FTPClass::SetCurrentFolder(const std::string& name)

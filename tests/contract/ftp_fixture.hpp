@@ -36,6 +36,9 @@ public:
     virtual std::optional<platform::FileTime> creation(const std::string& local_path) = 0;
     // Seconds east of universal time of the local zone now (the bias LocalFileTimeToFileTime uses).
     virtual std::int64_t local_offset_seconds() = 0;
+    // How long connecting to a server that never greets may take: the 3000 ms connect time-out where
+    // the platform's service applies it to the greeting and login, its own limit otherwise.
+    virtual std::int64_t greeting_wait_limit_ms() = 0;
     // Sleeps between the tests of a bounded wait.
     virtual void pause_ms(int milliseconds) = 0;
     // Milliseconds from an arbitrary start.

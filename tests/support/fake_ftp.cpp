@@ -128,7 +128,7 @@ bool FakeFtp::get_current_directory(platform::FtpHandle connection, std::span<ch
         return false;
     }
     std::memcpy(buffer.data(), folder.c_str(), folder.size() + 1);
-    length = static_cast<std::uint32_t>(folder.size());
+    length = static_cast<std::uint32_t>(folder.size() + (current_folder_reply_counts_nul ? 1 : 0));
     return true;
 }
 

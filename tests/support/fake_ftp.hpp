@@ -29,6 +29,8 @@ public:
     std::string password = "7rKp#Lwe=T%d";
     bool reachable = true;
     bool fail_uploads = false;
+    // Answers the current folder's length with its terminating NUL counted (as WinINet under Wine does).
+    bool current_folder_reply_counts_nul = false;
     std::string current = ""; // the connection's folder, "" = root
 
     explicit FakeFtp(FakeFiles& files) : local(&files) {}

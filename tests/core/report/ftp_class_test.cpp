@@ -193,6 +193,9 @@ TEST_F(FtpClassTest, FolderOperationsAndExistenceTests)
     server.put_remote_file("b.txt", "b");
     open();
     EXPECT_EQ(ftp.CurrentFolder(), "/");
+    server.current_folder_reply_counts_nul = true;
+    EXPECT_EQ(ftp.CurrentFolder(), "/");
+    server.current_folder_reply_counts_nul = false;
     EXPECT_TRUE(ftp.FolderExists("check"));
     EXPECT_FALSE(ftp.FolderExists("b.txt"));
     EXPECT_TRUE(ftp.FileExists("b.txt"));

@@ -133,6 +133,7 @@ public:
         return parts.tm_gmtoff;
     }
 
+    std::int64_t greeting_wait_limit_ms() override { return 10000; }
     void pause_ms(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
     std::int64_t now_ms() override
     {
