@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,13 @@ namespace {
 constexpr const char* root_prefix = "HKEY_CURRENT_USER\\";
 // A registry file larger than this is not one the updater's record lives in.
 constexpr off_t max_file_size = 64 << 20;
+
+int open_folder_of(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
 
 // The file as it is now: no file is a hive without keys; nullopt when it cannot be read or parsed.
 std::optional<RegHive> load(const std::string& path)
@@ -75,9 +83,8 @@ bool save(const std::string& path, const RegHive& hive)
         ::unlink(temp.c_str());
         return false;
     }
-    std::string folder = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-    UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
+    UniqueFd dir(open_folder_of(path));
+    if (dir.valid())
         ::fsync(dir.get());
     return true;
 }
@@ -107,6 +114,11 @@ public:
     {
         if (access_ != KeyAccess::set_value)
             return reg_error_access_denied;
+        // Writers take turns (a lock on the folder, held until the replaced file is in place), so that a
+        // value written by another process between this one's read and its rename is not lost.
+        UniqueFd folder(open_folder_of(file_path_));
+        if (!folder.valid() || ::flock(folder.get(), LOCK_EX) != 0)
+            return reg_error_write_fault;
         auto hive = load(file_path_);
         if (!hive)
             return reg_error_corrupt;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace om {
 namespace {
@@ -214,6 +215,28 @@ TEST_F(RegistryFileTest, WritesReplaceTheFileWholeAndSeeOtherWriters)
     write_text(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Else]\r\n");
     EXPECT_NE(set_reg_value(*opened, "LastSuccessRun", platform::reg_sz, RegValue{"again", 0}), 0);
     EXPECT_EQ(registry.open_current_user(key, KeyAccess::query_value), nullptr);
+}
+
+TEST_F(RegistryFileTest, WritersInTurnLoseNoValue)
+{
+    write_text(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]\r\n");
+    // Two writers of their own (as two processes would be), each adding values of its own.
+    constexpr int per_writer = 40;
+    auto writer = [&](char tag) {
+        RegistryFile own(file);
+        for (int i = 0; i < per_writer; ++i) {
+            auto opened = own.open_current_user(key, KeyAccess::set_value);
+            if (opened)
+                set_reg_value(*opened, tag + std::to_string(i), platform::reg_sz, RegValue{"v", 0});
+        }
+    };
+    std::thread first(writer, 'a'), second(writer, 'b');
+    first.join();
+    second.join();
+    for (char tag : {'a', 'b'})
+        for (int i = 0; i < per_writer; ++i)
+            EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, tag + std::to_string(i)), "v") << tag << i;
+    EXPECT_EQ(folder_entries().size(), 1u);
 }
 
 } // namespace
