@@ -26,7 +26,7 @@ public:
     std::function<void()> on_yield;
     // When set, wait_events advances this clock by the time waited.
     FakeClock* clock = nullptr;
-    int waited_ms = 0;
+    long long waited_ms = 0;
 
     // Test actions.
     void press(int index);
