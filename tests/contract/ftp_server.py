@@ -7,7 +7,7 @@ MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT
       vsftpd         vsftpd in the foreground, anonymous only, ROOT as its root ("pub" writable)
       close-on-stor  pyftpdlib that drops the connection when an upload starts
       silent         accepts connections and never says a word
-The server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first.
+Once it listens, the file STOP_FILE.ready appears. The server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first.
 """
 import logging
 import os
@@ -22,6 +22,10 @@ logging.basicConfig(level=logging.ERROR)
 mode, port, root, user, password, lifetime, stop_file = sys.argv[1:8]
 port = int(port)
 deadline = time.monotonic() + float(lifetime)
+
+
+def say_ready():
+    open(stop_file + ".ready", "w").close()
 
 
 def should_stop():
@@ -46,6 +50,7 @@ def run_pyftpdlib(close_on_stor):
     Handler.auth_failed_timeout = 0.1
     Handler.passive_ports = None
     server = FTPServer(("127.0.0.1", port), Handler)
+    say_ready()
     while not should_stop():
         server.serve_forever(timeout=0.1, blocking=False, handle_exit=False)
     server.close_all()
@@ -100,6 +105,7 @@ def run_silent():
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", port))
     listener.listen(8)
+    say_ready()
     listener.settimeout(0.1)
     held = []
     while not should_stop():

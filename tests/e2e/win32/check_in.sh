@@ -35,16 +35,39 @@ cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d 'C:\Ombrix\' /f >/dev/null
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null
 
-# The report server (the updater's port 21 sent to a free port) and the release site, both self-stopping.
-ftp_port=$(free_port)
-/usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$ftp_port" "$work/ftp" kelvane '7rKp#Lwe=T%d' 300 "$work/stop" 2>"$work/ftp.log" &
-pids+=($!)
+# The report server on 127.0.0.1 port 21, the updater's own default, when this run may take that port;
+# otherwise on a free port, to which the updater's port 21 is sent (OM_REPORT_HOST/PORT). Both servers
+# stop by themselves.
+if [ "$(id -u)" = 0 ] && ! /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',21),0.5)" 2>/dev/null; then
+  ftp_port=21
+  unset OM_REPORT_HOST OM_REPORT_PORT
+else
+  ftp_port=$(free_port)
+  export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$ftp_port
+fi
+echo "report server on 127.0.0.1:$ftp_port"
+start_report_server() {
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$ftp_port" "$work/ftp" kelvane '7rKp#Lwe=T%d' 300 "$work/stop" 2>"$work/ftp.log" &
+  ftp_pid=$!
+  pids+=($ftp_pid)
+  # Ready once it listens; a server that could not take the port ends at once.
+  for _ in $(seq 200); do
+    [ -e "$work/stop.ready" ] && return 0
+    kill -0 "$ftp_pid" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  fail "the report server did not start"
+}
+start_report_server
+if ! kill -0 "$ftp_pid" 2>/dev/null; then # port 21 was taken in the meantime: use a free port
+  ftp_port=$(free_port)
+  export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$ftp_port
+  start_report_server
+fi
 http_port=$(free_port)
 timeout 300 /usr/bin/python3 -m http.server "$http_port" --bind 127.0.0.1 -d "$work/site" >/dev/null 2>"$work/http.log" &
 pids+=($!)
-wait_port "$ftp_port"
 wait_port "$http_port"
-export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$ftp_port
 page="127.0.0.1:$http_port/ombrix.html"
 stamp_pattern='[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.txt'
 name_pattern="[^_]+_[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+_${stamp_pattern}"
