@@ -65,6 +65,12 @@ if ! kill -0 "$ftp_pid" 2>/dev/null; then # port 21 was taken in the meantime: u
   export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$ftp_port
   start_report_server
 fi
+# One X server for every run of the updater in this script.
+timeout 300 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "no X server"
+export DISPLAY=:$(head -n 1 "$work/display")
 http_port=$(free_port)
 timeout 120 /usr/bin/python3 -m http.server "$http_port" --bind 127.0.0.1 -d "$work/site" >/dev/null 2>"$work/http.log" &
 pids+=($!)
@@ -81,8 +87,8 @@ name_time() {
   date -d "$y-$mo-$d $h:$mi:$s" +%s
 }
 
-run_updater() { # ARGS...: runs the updater under Xvfb until it ends or the release site was asked
-  timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$inst/om_updater_now.exe" "$@" &
+run_updater() { # ARGS...: runs the updater until it ends or the release site was asked
+  timeout 60 "$inst/om_updater_now.exe" "$@" &
   local runner=$!
   for _ in $(seq 400); do
     kill -0 "$runner" 2>/dev/null || break
@@ -91,7 +97,6 @@ run_updater() { # ARGS...: runs the updater under Xvfb until it ends or the rele
   done
   if kill -0 "$runner" 2>/dev/null; then
     kill "$runner" 2>/dev/null || true
-    pkill -P "$runner" 2>/dev/null || true
   fi
   wait "$runner" 2>/dev/null || true
 }
@@ -113,7 +118,7 @@ grep -q "GET " "$work/http.log" || fail "the check did not go on to the release 
 # 2. An "/updated" run: "ups/up_...", then the program ends before any request to the release site.
 : >"$work/http.log"
 printf 'after update\n' >"$inst/current_version.txt"
-timeout 30 xvfb-run -a -s "-screen 0 1024x768x24" "$inst/om_updater_now.exe" /updated "$page" ||
+timeout 30 "$inst/om_updater_now.exe" /updated "$page" ||
   fail "the /updated run did not end by itself"
 report=$(ls "$work/ftp/ups")
 echo "$report" | grep -Eq "^up_${host}_[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+_${stamp_pattern}\$" || fail "ups name $report"
@@ -121,5 +126,35 @@ printf 'after update\n' | cmp -s - "$work/ftp/ups/$report" || fail "ups report b
 [ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there after /updated"
 ! grep -q "GET " "$work/http.log" || fail "the /updated run went on to the release site"
 [ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "the /updated run wrote to check/"
+
+# 3. No report server: one message box; once it is closed the file is deleted all the same and the
+# check goes on to the release site.
+: >"$work/http.log"
+printf 'offline report\n' >"$inst/current_version.txt"
+export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$(free_port) OM_E2E_INST=$inst OM_E2E_WORK=$work
+export OM_E2E_SHOT=$OM_BINARY_DIR/artifacts/posix_check_in_box.png OM_E2E_PAGE=$page
+mkdir -p "$OM_BINARY_DIR/artifacts"
+timeout 60 bash -euo pipefail -c '
+fail() { echo "FAIL: $*" >&2; exit 1; }
+"$OM_E2E_INST/om_updater_now.exe" "$OM_E2E_PAGE" &
+app=$!
+windows=0
+for _ in $(seq 200); do
+  windows=$( (xdotool search --name "Ombrix Web Updater" 2>/dev/null || true) | wc -l)
+  [ "$windows" -ge 2 ] && break
+  sleep 0.05
+done
+[ "$windows" -ge 2 ] || { kill "$app"; fail "no message box"; }
+sleep 0.3
+import -window root "$OM_E2E_SHOT"
+[ -e "$OM_E2E_INST/current_version.txt" ] || { kill "$app"; fail "the file went before the box was closed"; }
+xdotool key Return
+for _ in $(seq 200); do grep -q "GET " "$OM_E2E_WORK/http.log" && break; sleep 0.05; done
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+[ ! -e "$OM_E2E_INST/current_version.txt" ] || fail "current_version.txt is still there without a server"
+grep -q "GET " "$OM_E2E_WORK/http.log" || fail "the check did not go on without a report server"
+'
+[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "a report arrived without a server"
 
 echo "check-in e2e passed: check/$(ls "$work/ftp/check") ups/$report"

@@ -64,6 +64,12 @@ if ! kill -0 "$ftp_pid" 2>/dev/null; then # port 21 was taken in the meantime: u
   export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$ftp_port
   start_report_server
 fi
+# One X server for every run of the updater in this script.
+timeout 300 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "no X server"
+export DISPLAY=:$(head -n 1 "$work/display")
 http_port=$(free_port)
 timeout 300 /usr/bin/python3 -m http.server "$http_port" --bind 127.0.0.1 -d "$work/site" >/dev/null 2>"$work/http.log" &
 pids+=($!)
@@ -82,7 +88,7 @@ name_time() { # the date and time part of a report name as seconds since 1970 (l
 # 1. An ordinary check: runs until the release site is asked, then the run is ended.
 printf 'ombrix 2.1.5\r\nbuild 300\r\n' >"$inst/current_version.txt"
 before=$(date +%s)
-timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" wine 'C:\Ombrix\om_updater_now.exe' "$page" >/dev/null 2>&1 &
+timeout 120 wine 'C:\Ombrix\om_updater_now.exe' "$page" >/dev/null 2>&1 &
 runner=$!
 for _ in $(seq 1200); do
   kill -0 "$runner" 2>/dev/null || break
@@ -104,7 +110,7 @@ grep -q "GET " "$work/http.log" || fail "the check did not go on to the release 
 # 2. An "/updated" run: "ups/up_...", then the program ends before any request to the release site.
 : >"$work/http.log"
 printf 'after update\n' >"$inst/current_version.txt"
-timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" wine 'C:\Ombrix\om_updater_now.exe' /updated "$page" >/dev/null 2>&1 ||
+timeout 120 wine 'C:\Ombrix\om_updater_now.exe' /updated "$page" >/dev/null 2>&1 ||
   fail "the /updated run did not end by itself"
 ups=$(ls "$work/ftp/ups")
 echo "$ups" | grep -Eq "^up_${name_pattern}\$" || fail "ups name $ups"
