@@ -1,0 +1,115 @@
+# Shell helpers shared by the e2e scripts (sourced). Every server and process a script starts is
+# registered with e2e_track and stopped by the EXIT trap; every wait polls with a deadline.
+#   e2e_init             makes $work (removed at exit) and installs the trap
+#   fail MESSAGE         ends the script with "FAIL: MESSAGE"
+#   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
+#   free_port            a free TCP port on 127.0.0.1
+#   start_report_server  pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/, exports OM_REPORT_*
+#   start_site ROOT [--fault NAME=MODE]...   the update site server; sets site_port, site_log
+
+e2e_pids=()
+
+e2e_cleanup() {
+  local status=$?
+  [ -n "${work:-}" ] && touch "$work/stop" 2>/dev/null
+  local pid
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ "$status" != 0 ] && [ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${OM_E2E_KEEP:-}" ]; then
+    echo "work folder kept: $work" >&2
+  elif [ -n "${work:-}" ]; then
+    rm -rf "$work"
+  fi
+  return "$status"
+}
+
+e2e_init() {
+  work=$(mktemp -d /tmp/om-e2e.XXXXXX)
+  trap e2e_cleanup EXIT
+}
+
+e2e_track() { e2e_pids+=("$@"); }
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+wait_until() {
+  local seconds=$1
+  shift
+  local deadline=$(($(date +%s%N) + seconds * 1000000000))
+  while [ "$(date +%s%N)" -lt "$deadline" ]; do
+    "$@" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+port_open() {
+  /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$1),0.2)" 2>/dev/null
+}
+
+start_report_server() {
+  mkdir -p "$work/ftp/check" "$work/ftp/ups"
+  local port
+  port=$(free_port)
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
+    '7rKp#Lwe=T%d' 240 "$work/stop" 2>"$work/ftp.log" &
+  e2e_track $!
+  wait_until 15 port_open "$port" || fail "the report server did not start"
+  export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
+}
+
+start_site() {
+  local root=$1
+  shift
+  rm -f "$work/site.port"
+  site_log=$work/site.log
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/update_site_server/serve_update_site.py" --root "$root" \
+    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 240 "$@" &
+  site_pid=$!
+  e2e_track "$site_pid"
+  wait_until 15 test -s "$work/site.port" || fail "the release site did not start"
+  site_port=$(cat "$work/site.port")
+}
+
+stop_site() {
+  kill "$site_pid" 2>/dev/null || true
+  wait "$site_pid" 2>/dev/null || true
+}
+
+# start_display: a private Xvfb; exports DISPLAY.
+start_display() {
+  timeout 280 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  e2e_track $!
+  wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
+  export DISPLAY=:$(head -n 1 "$work/display")
+}
+
+# click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
+click_button() {
+  timeout 5 xdotool mousemove --window "$1" $((($2 + 480) / 15)) $((($3 + 165) / 15)) click 1
+}
+
+# reg_value FILE NAME: a text value of the Ombrix key in a registry export file.
+reg_value() {
+  /usr/bin/python3 - "$1" "$2" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8", errors="replace").read()
+inside = False
+for line in text.splitlines():
+    if line.startswith("["):
+        inside = line.strip().lower() == "[hkey_current_user\\software\\kelvane\\ombrix32]"
+    elif inside and line.startswith('"%s"=' % sys.argv[2]):
+        value = line.split("=", 1)[1]
+        if value.startswith('"'):
+            value = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+        print(value)
+        break
+PY
+}

@@ -1,0 +1,117 @@
+# Helpers for the posix update scripts (sourced after common.sh). The Windows programs the updater
+# runs, "msiexec" and "taskkill", are small stand-ins put first on PATH: msiexec's packages are tar
+# archives of the files they install, so a full installer that arrived damaged fails to install.
+#   make_installation   $inst with ombrix32.exe 2.1.5, three companions, its own om_msi installer and
+#                       a registry file (OMBRIX_HKCU_FILE) whose exepath is $inst/
+#   make_msi OUT VERSION            a full installer of ombrix32.exe VERSION (2.1.5 or 2.1.6)
+#   make_quick_update OUT NAME=FILE...   a self-extracting 7-Zip package (7zCon.sfx)
+#   make_site DIR PAGE_VERSION      the page, the two listings and the installer of PAGE_VERSION
+#   run_update ARGS...              runs the updater on $DISPLAY, presses "Install" once the offer is
+#                                   shown, and waits for the program to end; sets updater_status
+
+programs=${OM_TEST_PROGRAMS:-${OM_BINARY_DIR:-}/tests/programs}
+
+make_stand_in_tools() {
+  mkdir -p "$work/bin"
+  cat >"$work/bin/msiexec" <<'SH'
+#!/bin/sh
+# msiexec /uninstall "PATH" /passive | msiexec /package NAME /passive DISABLEADVTSHORTCUTS=TRUE
+echo "$PWD|$*" >>"$OM_E2E_WORK/msiexec.log"
+package=$(printf '%s' "$2" | tr '\\' '/')
+[ -f "$package" ] || exit 1619
+case "$1" in
+  /uninstall) tar -tf "$package" | while read -r f; do rm -f "$OM_E2E_INST/$f"; done ;;
+  /package) tar -xf "$package" -C "$OM_E2E_INST" || exit 1620 ;;
+  *) exit 1639 ;;
+esac
+SH
+  cat >"$work/bin/taskkill" <<'SH'
+#!/bin/sh
+echo "$*" >>"$OM_E2E_WORK/taskkill.log"
+exit 128
+SH
+  chmod +x "$work/bin/msiexec" "$work/bin/taskkill"
+  export PATH="$work/bin:$PATH" OM_E2E_WORK=$work
+}
+
+make_msi() {
+  local out=$1 version=$2 stage
+  stage=$(mktemp -d "$work/msi.XXXXXX")
+  cp "$programs/ombrix32_$version.exe" "$stage/ombrix32.exe"
+  tar -cf "$out" -C "$stage" ombrix32.exe
+  rm -rf "$stage"
+}
+
+make_quick_update() {
+  local out=$1
+  shift
+  bash "$OM_SOURCE_DIR/tests/programs/posix/make_sfx_package.sh" "$out" "$@" >/dev/null
+}
+
+make_installation() {
+  inst=$work/Ombrix
+  mkdir -p "$inst/om_msi"
+  export OM_E2E_INST=$inst
+  cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
+  cp "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
+  for companion in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$companion"; done
+  make_msi "$inst/om_msi/ombrix32_v2.1.5.msi" 2.1.5
+  # The application leaves this for the check-in report, which uploads and deletes it.
+  printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
+  cat >"$work/hkcu.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]
+"application"="Ombrix 32"
+"Installer"="ombrix32_v2.1.5.msi"
+"ProductVersion"="2.1.5.0"
+"ProductCode"="{6D1C9F2A-5E3B-4C7D-9A18-0B2E4F6A8C31}"
+"InstallDate"="20260101"
+"exepath"="$inst/"
+REG
+  export OMBRIX_HKCU_FILE=$work/hkcu.reg
+  make_stand_in_tools
+}
+
+make_site() {
+  local dir=$1 version=$2
+  mkdir -p "$dir/support_files" "$dir/latest_omexe"
+  sed "s/@VERSION@/$version/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$dir/ombrix.html"
+  make_msi "$dir/ombrix32_v$version.msi" "$version"
+}
+
+updater_running() { pgrep -f "$inst/om_updater_now.exe" >/dev/null; }
+offer_made() { grep -q "latest_omexe/ " "$site_log"; }
+
+# run_update ARGS...: the real updater; "Install" is pressed when the offer is on screen.
+run_update() {
+  : >"$work/taskkill.log"
+  timeout 90 "$inst/om_updater_now.exe" "$@" >"$work/updater.out" 2>&1 &
+  local runner=$!
+  e2e_track "$runner"
+  local win
+  win=$(timeout 20 xdotool search --sync --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
+  wait_until 20 offer_made || fail "the updater never asked for the quick-update listing"
+  # "Install" (check_now 1 at 4710, 750 twips) appears when the offer is shown; press it until the
+  # updater starts stopping the application's programs.
+  local pressed=0
+  for _ in 1 2 3 4 5 6; do
+    sleep 0.3
+    click_button "$win" 4710 750 2>/dev/null || true
+    if wait_until 3 test -s "$work/taskkill.log"; then
+      pressed=1
+      break
+    fi
+    kill -0 "$runner" 2>/dev/null || break
+  done
+  [ "$pressed" = 1 ] || fail "pressing Install did nothing (taskkill never ran)"
+  timeout 5 import -window root "$work/after_install.png" 2>/dev/null || true
+  wait "$runner" && updater_status=0 || updater_status=$?
+  [ "$updater_status" != 124 ] || fail "the updater did not end within 90 s"
+}
+
+# started_by_restart: the restarted application's note.
+application_restarted() { grep -q "ombrix32.exe" "$inst/started.txt" 2>/dev/null; }
+
+# requests PATTERN: how many site requests match PATTERN.
+requests() { grep -c -- "$1" "$site_log" || true; }
