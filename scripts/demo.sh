@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# A whole update by the real updater on the demo release site (demo/), served on 127.0.0.1: an
+# installation of Ombrix 2.1.5 is offered the full installer 2.1.6 and a quick update; the demo presses
+# "Install", and the updater downloads both, runs msiexec (a stand-in: this is not Windows) and the
+# self-extracting quick update, writes the history into the registry file and restarts the application.
+# Without a display it runs under Xvfb. Screenshots go to build/demo/.
+#   bash scripts/demo.sh            (first runs scripts/setup.sh posix: packages if missing, build)
+#   OM_DEMO_BUILD=<build folder> bash scripts/demo.sh   uses that build as it is, no set-up
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = "--win64" ]; then
+  echo "demo: the win64 run under Wine is not part of this demo yet; see tests/e2e/win32/ for the Wine runs" >&2
+  exit 2
+fi
+if [ -z "${OM_DEMO_BUILD:-}" ]; then
+  bash "$root/scripts/setup.sh" posix
+  build=$root/build/posix
+else
+  build=$(realpath "$OM_DEMO_BUILD")
+fi
+[ -x "$build/tests/programs/ombrix32_2.1.6.exe" ] || cmake --build "$build" --target om_test_programs
+export OM_SOURCE_DIR=$root OM_BIN_DIR=$build/bin OM_BINARY_DIR=$build OM_TEST_PROGRAMS=$build/tests/programs
+shots=$root/build/demo
+mkdir -p "$shots"
+source "$root/tests/e2e/lib/common.sh"
+source "$root/tests/e2e/lib/posix_update.sh"
+e2e_init
+
+if [ -z "${DISPLAY:-}" ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
+  echo "demo: no display, using Xvfb"
+  start_display
+fi
+start_report_server
+
+make_installation
+sed "s|@INST@|$inst|g" "$root/demo/installation.reg" >"$OMBRIX_HKCU_FILE"
+cp -r "$root/demo/site" "$work/site"
+make_msi "$work/site/ombrix32_v2.1.6.msi" 2.1.6
+printf 'Ombrix quick update 2.1.6\n' >"$work/readme_quick.txt"
+make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
+  readme_quick.txt="$work/readme_quick.txt"
+start_site "$work/site"
+page="127.0.0.1:$site_port/ombrix.html"
+echo "demo: release site http://$page, installation $inst"
+
+# Screenshots while the updater runs: the offer, then the transfer and installation.
+(
+  win=$(timeout 20 xdotool search --sync --name "Ombrix Web Updater" | head -n 1) || exit 0
+  wait_until 20 offer_made || exit 0
+  sleep 0.3
+  timeout 5 import -window root "$shots/1_offer.png" 2>/dev/null || true
+) &
+e2e_track $!
+run_update /manual "$page"
+cp "$work/after_install.png" "$shots/2_installing.png" 2>/dev/null || true
+wait_until 10 application_restarted || fail "the application was not restarted"
+
+echo
+echo "demo: the updater ended with status $updater_status"
+echo "demo: requests to the release site:"
+sed 's/^/    /' "$site_log"
+echo "demo: msiexec runs (folder|arguments):"
+sed 's/^/    /' "$work/msiexec.log"
+echo "demo: programs stopped first: $(tr '\n' ';' <"$work/taskkill.log")"
+echo "demo: check-in report on the FTP server: $(ls "$work/ftp/check")"
+echo "demo: registry values written:"
+for name in LastFailureRun LastSuccessRun fileversions; do
+  printf '    %s = %s\n' "$name" "$(reg_value "$OMBRIX_HKCU_FILE" "$name")"
+done
+echo "demo: restarted application's marker (started.txt): $(cat "$inst/started.txt")"
+echo "demo: ombrix32.exe is now $(cmp -s "$programs/ombrix32_2.1.6.exe" "$inst/ombrix32.exe" && echo 2.1.6 || echo 'NOT 2.1.6')"
+echo "demo: screenshots in $shots"
