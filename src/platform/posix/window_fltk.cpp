@@ -38,6 +38,19 @@ struct WidgetTag {
 
 } // namespace
 
+std::string fltk_shown_text(const std::string& text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r')
+            shown += text[i];
+        else if (i + 1 >= text.size() || text[i + 1] != '\n')
+            shown += '\n'; // a CR of a CR LF pair is dropped: its LF breaks the line
+    }
+    return shown;
+}
+
 FltkWindow::FltkWindow() : title_("Ombrix Updater")
 {
     window_ = std::make_unique<Fl_Double_Window>(layout::pixels(layout::client_width),
@@ -47,7 +60,8 @@ FltkWindow::FltkWindow() : title_("Ombrix Updater")
         const int x = layout::pixels(design.left), y = layout::pixels(design.top);
         const int w = layout::pixels(design.width), h = layout::pixels(design.height);
         labels_[design.control] = design.text;
-        const char* label = labels_[design.control].c_str();
+        shown_labels_[design.control] = fltk_shown_text(design.text);
+        const char* label = shown_labels_[design.control].c_str();
         Fl_Widget* widget = nullptr;
         switch (design.kind) {
         case layout::Kind::label: {
@@ -74,7 +88,8 @@ FltkWindow::FltkWindow() : title_("Ombrix Updater")
             break;
         case layout::Kind::rich_text: {
             rich_text_ = std::make_unique<Fl_Text_Buffer>();
-            rich_text_->text(design.text);
+            rich_text_value_ = design.text;
+            rich_text_->text(fltk_shown_text(design.text).c_str());
             auto* display = new Fl_Text_Display(x, y, w, h);
             display->buffer(rich_text_.get());
             display->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
@@ -172,13 +187,15 @@ void FltkWindow::set_text(Control control, const std::string& text)
         return;
     }
     if (control == Control::RichTextBox1) {
-        rich_text_->text(text.c_str());
+        rich_text_value_ = text;
+        rich_text_->text(fltk_shown_text(text).c_str());
         return;
     }
     if (control == Control::ProgressBar1)
         return;
     labels_[control] = text;
-    widgets_[control]->label(labels_[control].c_str());
+    shown_labels_[control] = fltk_shown_text(text);
+    widgets_[control]->label(shown_labels_[control].c_str());
     widgets_[control]->redraw();
     window_->redraw();
 }
@@ -187,12 +204,8 @@ std::string FltkWindow::text(Control control)
 {
     if (control == Control::OmWebsite)
         return website_->value();
-    if (control == Control::RichTextBox1) {
-        char* all = rich_text_->text();
-        std::string out = all ? all : "";
-        std::free(all);
-        return out;
-    }
+    if (control == Control::RichTextBox1)
+        return rich_text_value_;
     return labels_[control];
 }
 

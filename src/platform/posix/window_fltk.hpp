@@ -19,6 +19,11 @@ class Fl_Text_Buffer;
 
 namespace om::platform::posix {
 
+// The text FLTK is given to draw for a caption or the rich text panel. The Windows controls break a
+// line at a carriage return, a line feed or the pair CR LF; FLTK breaks only at a line feed and draws
+// a carriage return as "^M" or a box, so CR LF becomes one line feed and any other CR a line feed.
+std::string fltk_shown_text(const std::string& text);
+
 class FltkWindow : public Window {
 public:
     FltkWindow();
@@ -70,7 +75,9 @@ private:
     std::unique_ptr<Fl_Double_Window> window_;
     std::unique_ptr<Fl_Text_Buffer> rich_text_;
     std::map<Control, Fl_Widget*> widgets_;
-    std::map<Control, std::string> labels_; // FLTK keeps label pointers; the texts live here
+    std::map<Control, std::string> labels_;       // the captions as set, which text() returns
+    std::map<Control, std::string> shown_labels_; // FLTK keeps label pointers; the drawn texts live here
+    std::string rich_text_value_;                 // the panel's text as set
     Fl_Progress* progress_ = nullptr;
     Fl_Input* website_ = nullptr;
     Fl_Check_Button* skip_ = nullptr;
