@@ -24,6 +24,9 @@ struct Context {
     // status and sizes, so that a failed or short response is never taken for a package.
     struct Download {
         platform::FileWriter* sink = nullptr;
+        // The sink's owner while the send runs, so that a transfer error, which ends the program from
+        // inside the send, can drop the unfinished file first.
+        std::unique_ptr<platform::FileWriter> sink_owner;
         long status = 0;
         long long expected_bytes = -1; // Content-Length, -1 when not given
         long long received_bytes = 0;

@@ -13,10 +13,11 @@ constexpr int request_timeout_ms = 2000;
 // ends, so that no later response is written into it.
 class SinkAttachment {
 public:
-    SinkAttachment(Context& context, platform::FileWriter& writer) : context_(context)
+    SinkAttachment(Context& context, std::unique_ptr<platform::FileWriter> writer) : context_(context)
     {
         context_.download = Context::Download{};
-        context_.download.sink = &writer;
+        context_.download.sink = writer.get();
+        context_.download.sink_owner = std::move(writer);
     }
     ~SinkAttachment()
     {
@@ -46,11 +47,11 @@ void fetch_to_file(Context& context, const std::string& address, const std::stri
 {
     if (!context.req)
         throw StepFailed("no request object");
-    auto writer = context.platform.files.begin_write(path);
-    if (!writer)
+    auto new_writer = context.platform.files.begin_write(path);
+    if (!new_writer)
         throw StepFailed("cannot write " + path);
     {
-        SinkAttachment attachment(context, *writer);
+        SinkAttachment attachment(context, std::move(new_writer));
         auto& req = *context.req;
         req.set_timeouts(request_timeout_ms, request_timeout_ms, request_timeout_ms, request_timeout_ms);
         req.open("GET", "http://" + address, false);
@@ -58,7 +59,8 @@ void fetch_to_file(Context& context, const std::string& address, const std::stri
         req.keep_body(false);
         req.send();
     }
-    if (!response_is_sound(context.download))
+    const auto writer = std::move(context.download.sink_owner);
+    if (!writer || !response_is_sound(context.download))
         throw StepFailed("unsound response for " + address); // the writer's temporary file goes with it
     if (!writer->commit())
         throw StepFailed("cannot commit " + path);
