@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Whole updates by the real updater under Wine on a private X server: an installation in
+# C:\OmbrixTest registered in the prefix's registry, 2.1.5 installed beforehand by Wine's msiexec; the
+# offer read from a release site on 127.0.0.1; "Install" pressed with xdotool; the installers run by
+# the real msiexec, the quick update by a self-extracting package; the history read back with
+# "wine reg query"; the restarted application's note in started.txt. Four runs: full installer and
+# quick update together, a quick update alone, a pending support package (handled alone), and
+# "/skip_down" with the installer already in om_msi.
+set -euo pipefail
+: "${OM_BIN_DIR:?}" "${OM_SOURCE_DIR:?}" "${OM_BINARY_DIR:?}"
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/win32_update.sh"
+win_e2e_init
+mkdir -p "$OM_BINARY_DIR/artifacts"
+
+fresh() { # PAGE_VERSION: a new installation and site
+  [ -n "${site_pid:-}" ] && stop_site
+  rm -rf "$work/site"
+  make_win_installation
+  make_win_site "$work/site" "$1"
+}
+page() { echo "127.0.0.1:$site_port/ombrix.html"; }
+stamp='[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
+
+# 1. Full installer 2.1.6 and quick update 2.1.6 together.
+fresh 2.1.6
+printf 'Ombrix quick update 2.1.6\r\n' >"$work/readme_quick.txt"
+make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
+  readme_quick.txt="$work/readme_quick.txt"
+start_site "$work/site"
+run_win_update /manual "$(page)"
+cp "$work/offer.png" "$OM_BINARY_DIR/artifacts/win32_update_offer.png" 2>/dev/null || true
+cp "$work/installing.png" "$OM_BINARY_DIR/artifacts/win32_update_installing.png" 2>/dev/null || true
+cmp -s "$work/site/ombrix32_v2.1.6.msi" "$inst/om_msi/ombrix32_v2.1.6.msi" || fail "the installer in om_msi differs from the served one"
+cmp -s "$work/site/latest_omexe/om_exe.v.2.1.6.exe" "$inst/om_exe.v.2.1.6.exe" || fail "the quick update differs from the served one"
+[ -f "$inst/om_msi/ombrix32_v2.1.5.msi" ] || fail "the old installer left om_msi"
+[ "$(pe_version "$inst/ombrix32.exe")" = 2.1.0.6 ] || fail "ombrix32.exe has version $(pe_version "$inst/ombrix32.exe")"
+cmp -s "$programs/ombrix32_2.1.6.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe is not the one the 2.1.6 installer carries"
+# Wine's msiexec records the products it installed: 2.1.5 is gone, 2.1.6 is there.
+products=$(timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null | tr -d '\r' | sed -n 's/^ *ProductName *REG_SZ *//p')
+[[ $products == *"Ombrix 2.1.6"* ]] || fail "2.1.6 is not registered as installed: $products"
+[[ $products != *"Ombrix 2.1.5"* ]] || fail "2.1.5 is still registered as installed: $products"
+cmp -s "$programs/v15_0_0_1.exe" "$inst/quorin.exe" || fail "the quick update was not unpacked (quorin.exe)"
+cmp -s "$work/readme_quick.txt" "$inst/readme_quick.txt" || fail "the quick update's readme is missing"
+order=$(grep -e '/ombrix32_v2.1.6.msi ' -e '/om_exe.v.2.1.6.exe ' "$site_log" | cut -d' ' -f1 | tr -s /)
+[ "$order" = "/latest_omexe/om_exe.v.2.1.6.exe
+/ombrix32_v2.1.6.msi" ] || fail "download order: $order"
+[ "$(grep -vc ' MyCustomUser$' "$site_log")" = 0 ] || fail "a request without the updater's User-Agent"
+wait_until 15 win_application_restarted || fail "ombrix32.exe was not restarted"
+[ "$(grep -c . "$inst/started.txt")" = 1 ] || fail "started.txt: $(cat "$inst/started.txt")"
+success=$(win_reg LastSuccessRun)
+history=$(win_reg LastFailureRun)
+versions=$(win_reg fileversions)
+[[ $success =~ ^\[Updated\ \{v\.2\.1\.6:\ $stamp\}\]$ ]] || fail "LastSuccessRun: $success"
+# Start-up wrote the 2.1.5 group, the installation chained 2.1.6 in front of it.
+[ "$history" = "[Updating [Updating {v.2.1.6<-v.2.1.5<-]}]" ] || fail "LastFailureRun: $history"
+IFS=. read -r u1 u2 _ u4 <<<"$(pe_version "$inst/om_updat.exe")"
+[ "$versions" = "om_tarsel.exe: 2.1.300   quorin.exe: 15.0.1   vistrel.exe: 2.1.300   om_updat.exe: $u1.$u2.$u4" ] ||
+  fail "fileversions: $versions"
+[ -n "$(ls "$work/ftp/check")" ] || fail "no check-in report"
+[ ! -e "$inst/current_version.txt" ] || fail "current_version.txt was not uploaded and deleted"
+echo "both packages: LastSuccessRun=$success fileversions=$versions"
+
+# 2. A quick update alone (the page offers nothing newer).
+fresh 2.1.5
+make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" \
+  quorin.exe="$programs/v15_0_0_1.exe"
+start_site "$work/site"
+run_win_update /manual "$(page)"
+[ "$(site_requests '\.msi ')" = 0 ] || fail "an installer was downloaded"
+[ "$(ls "$inst/om_msi")" = ombrix32_v2.1.5.msi ] || fail "om_msi holds: $(ls "$inst/om_msi")"
+[ "$(pe_version "$inst/ombrix32.exe")" = 2.1.0.6 ] || fail "ombrix32.exe is not the quick update's"
+cmp -s "$programs/v15_0_0_1.exe" "$inst/quorin.exe" || fail "quorin.exe was not unpacked"
+[ ! -e "$inst/om_exe.v.2.1.6.exe.completed" ] || fail "a quick update got a completion marker"
+wait_until 15 win_application_restarted || fail "ombrix32.exe was not restarted after the quick update"
+[[ $(win_reg LastSuccessRun) =~ ^\[Updated\ \{v\.2\.1\.6:\  ]] || fail "LastSuccessRun after the quick update: $(win_reg LastSuccessRun)"
+echo "quick update alone: passed"
+
+# 3. A pending support package with a full installer on offer too: only the support package.
+fresh 2.1.6
+printf 'support data\r\n' >"$work/support.dat"
+make_win_quick_update "$work/site/support_files/up_support_fonts.exe" fonts.dat="$work/support.dat"
+start_site "$work/site"
+run_win_update /manual "$(page)"
+[ "$(site_requests '/support_files/up_support_fonts.exe ')" = 1 ] || fail "support package requests: $(cat "$site_log")"
+[ "$(site_requests '\.msi ')" = 0 ] || fail "the installer was downloaded with a support package pending"
+cmp -s "$work/support.dat" "$inst/fonts.dat" || fail "the support package was not unpacked"
+[ ! -e "$inst/up_support_fonts.exe" ] || fail "the support package was not renamed"
+cmp -s "$work/site/support_files/up_support_fonts.exe" "$inst/up_support_fonts.exe.completed" || fail "no .completed"
+printf 'up_support_fonts.exe.completed\r\n' | cmp -s - "$inst/support_installed.txt" || fail "support_installed.txt"
+cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "the application was changed"
+[ "$(ls "$inst/om_msi")" = ombrix32_v2.1.5.msi ] || fail "om_msi holds: $(ls "$inst/om_msi")"
+wait_until 15 win_application_restarted || fail "ombrix32.exe was not restarted after the support package"
+echo "support package: passed"
+
+# 4. "/skip_down" with the installer already in om_msi: no transfer at all.
+fresh 2.1.6
+cp "$work/site/ombrix32_v2.1.6.msi" "$inst/om_msi/"
+start_site "$work/site"
+run_win_update /skip_down /manual "$(page)"
+[ "$(grep -c -e '\.msi ' -e '\.exe ' "$site_log" || true)" = 0 ] || fail "/skip_down downloaded: $(cat "$site_log")"
+[ "$(wc -l <"$site_log")" = 3 ] || fail "requests other than the check: $(cat "$site_log")"
+[ "$(pe_version "$inst/ombrix32.exe")" = 2.1.0.6 ] || fail "ombrix32.exe is not 2.1.6 after /skip_down"
+wait_until 15 win_application_restarted || fail "ombrix32.exe was not restarted after /skip_down"
+echo "skip_down: passed"
+echo "win32 update e2e passed"
