@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Broken downloads in whole updates by the real updater under Wine (WinHTTP): the full installer
+# answered with 404 or cut short, the quick update reset in the middle of its body. Each time the
+# updater must end by itself after "Install", leave the installation as it was (an installer already
+# in om_msi included), run no installer (Wine's msiexec still lists only 2.1.5) and start no program.
+set -euo pipefail
+: "${OM_BIN_DIR:?}" "${OM_SOURCE_DIR:?}" "${OM_BINARY_DIR:?}"
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/win32_update.sh"
+win_e2e_init
+
+# The installation's files and their sums, without what every run changes by design: the check-in
+# report's file (uploaded and deleted) and the updater's running copy.
+snapshot() {
+  (cd "$inst" && find . -type f ! -name current_version.txt ! -name om_updater_now.exe -print0 | sort -z | xargs -0 md5sum)
+}
+installed_products() {
+  { timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null || true; } |
+    tr -d '\r' | sed -n 's/^ *ProductName *REG_SZ *//p' | sort | tr '\n' ' '
+}
+
+# try KIND MODE: one update whose package of KIND fails with MODE.
+try() {
+  local kind=$1 mode=$2 name
+  [ -n "${site_pid:-}" ] && stop_site
+  rm -rf "$work/site"
+  make_win_installation
+  case $kind in
+    msi)
+      make_win_site "$work/site" 2.1.6
+      name=ombrix32_v2.1.6.msi
+      # An earlier download of the same installer: it must survive a failed new one.
+      cp "$work/msi/$name" "$inst/om_msi/$name"
+      ;;
+    quick)
+      make_win_site "$work/site" 2.1.5
+      name=om_exe.v.2.1.6.exe
+      make_win_quick_update "$work/site/latest_omexe/$name" ombrix32.exe="$programs/ombrix32_2.1.6.exe"
+      ;;
+  esac
+  local before products_before
+  before=$(snapshot)
+  products_before=$(installed_products)
+  [ "$products_before" = "Ombrix 2.1.5 " ] || fail "$kind/$mode: installed before the run: $products_before"
+  start_site "$work/site" --fault "$name=$mode"
+  run_win_update /manual "127.0.0.1:$site_port/ombrix.html"
+  grep -q "/$name " "$site_log" || fail "$kind/$mode: the package was never asked for"
+  [ "$(snapshot)" = "$before" ] || fail "$kind/$mode: the installation changed: $(diff <(echo "$before") <(snapshot))"
+  [ "$(installed_products)" = "$products_before" ] || fail "$kind/$mode: msiexec ran: $(installed_products)"
+  [ ! -e "$inst/started.txt" ] || fail "$kind/$mode: a program was started: $(cat "$inst/started.txt")"
+  # "Install" put the history into both values; no installation wrote "[Updated ...]" after it.
+  [ "$(win_reg LastSuccessRun)" = "[Updating {v.2.1.5<-}]" ] ||
+    fail "$kind/$mode: LastSuccessRun: $(win_reg LastSuccessRun)"
+  echo "$kind/$mode: the updater ended, nothing written"
+}
+
+try msi 404
+try msi short
+try quick reset
+echo "win32 update faults e2e passed"
