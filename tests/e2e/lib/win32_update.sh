@@ -2,7 +2,7 @@
 # (om_updat.exe, which relaunches itself as om_updater_now.exe), Wine's msiexec with wixl installers,
 # Wine's taskkill, the registry of a private Wine prefix, a window on a private Xvfb. The installation
 # folder is C:\OmbrixTest\, the folder the test installers write "ombrix32.exe" to.
-#   win_e2e_init                 fresh prefix, $work, X server, report server; one EXIT trap for all
+#   win_e2e_init [--any-display] fresh prefix, $work, X server, report server; one EXIT trap for all
 #   make_win_msi VERSION         $work/msi/ombrix32_vVERSION.msi (wixl), built once per script
 #   make_win_installation        C:\OmbrixTest with 2.1.5 installed by msiexec, companions, registry
 #   make_win_quick_update OUT NAME=FILE...   a self-extracting package (package_sfx.exe + pack_sfx.py)
@@ -25,13 +25,16 @@ win_e2e_cleanup() {
   e2e_cleanup
 }
 
+# win_e2e_init [--any-display]: with --any-display a working $DISPLAY is used instead of a private Xvfb.
 win_e2e_init() {
   source "$OM_SOURCE_DIR/tests/win32/wine-env.sh" || fail "no Wine prefix"
   e2e_init
   trap win_e2e_cleanup EXIT
   inst=$WINEPREFIX/drive_c/OmbrixTest
   export OM_E2E_INST=$inst
-  start_display
+  if [ "${1:-}" != --any-display ] || [ -z "${DISPLAY:-}" ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
+    start_display
+  fi
   start_report_server
 }
 
