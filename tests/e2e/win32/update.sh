@@ -28,7 +28,13 @@ printf 'Ombrix quick update 2.1.6\r\n' >"$work/readme_quick.txt"
 make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
   readme_quick.txt="$work/readme_quick.txt"
 start_site "$work/site"
+# A companion that is running when "Install" is pressed: Wine's taskkill must end it.
+OM_STAND_IN_SLEEP_MS=120000 timeout 150 wine "${win_inst_dos}vistrel.exe" running >/dev/null 2>&1 &
+vistrel=$!
+e2e_track "$vistrel"
+wait_until 20 grep -q "vistrel.exe running" "$inst/started.txt" || fail "vistrel.exe did not start"
 run_win_update /manual "$(page)"
+wait_until 10 eval '! kill -0 "$vistrel" 2>/dev/null' || fail "the running vistrel.exe was not stopped"
 cp "$work/offer.png" "$OM_BINARY_DIR/artifacts/win32_update_offer.png" 2>/dev/null || true
 cp "$work/installing.png" "$OM_BINARY_DIR/artifacts/win32_update_installing.png" 2>/dev/null || true
 cmp -s "$work/site/ombrix32_v2.1.6.msi" "$inst/om_msi/ombrix32_v2.1.6.msi" || fail "the installer in om_msi differs from the served one"
