@@ -19,6 +19,9 @@ mkdir -p "$inst" "$OM_BINARY_DIR/artifacts"
 cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updat.exe"
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d 'C:\Ombrix\' /f >/dev/null
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null
+# The registry was written without a display: let that wineserver (and the desktop process it started
+# without X) end before the updater runs under Xvfb, or the updater's windows never reach the X server.
+timeout 30 wineserver -w || true
 version=$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")
 IFS=. read -r major minor _patch tweak <<<"$version"
 export OM_E2E_INST=$inst OM_E2E_TITLE="Ombrix Web Updater [v. $major.$minor.$tweak U]"
