@@ -72,8 +72,9 @@ private:
 
     WindowEvents* events_ = nullptr;
     std::string title_;
-    std::unique_ptr<Fl_Double_Window> window_;
+    // The panel's buffer outlives the window: the panel detaches from its buffer when it is destroyed.
     std::unique_ptr<Fl_Text_Buffer> rich_text_;
+    std::unique_ptr<Fl_Double_Window> window_;
     std::map<Control, Fl_Widget*> widgets_;
     std::map<Control, std::string> labels_;       // the captions as set, which text() returns
     std::map<Control, std::string> shown_labels_; // FLTK keeps label pointers; the drawn texts live here
