@@ -15,23 +15,6 @@ constexpr long receive_buffer_bytes = 512 * 1024;
 // The longest the loop sleeps in curl_multi_poll; also the accuracy of the "nothing received" limit.
 constexpr int poll_slice_ms = 50;
 
-bool same_name(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The host of an absolute address, "" when it cannot be parsed.
 std::string host_of(const std::string& url)
 {
@@ -118,11 +101,9 @@ bool CurlHttpRequest::on_header_line(std::string_view line)
         block_headers_.clear();
         return true;
     }
-    if (!trim(line).empty()) {
-        const auto colon = line.find(':');
-        if (colon != std::string_view::npos)
-            block_headers_.emplace_back(std::string(trim(line.substr(0, colon))),
-                                        std::string(trim(line.substr(colon + 1))));
+    if (line.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+        if (auto header = parse_header_line(line))
+            block_headers_.push_back(std::move(*header));
         return true;
     }
     // The empty line that ends a header block: the response starts unless this was an interim (1xx) one.
@@ -130,10 +111,10 @@ bool CurlHttpRequest::on_header_line(std::string_view line)
     curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code);
     if (code >= 100 && code < 200)
         return true;
-    status_ = code;
-    headers_ = std::move(block_headers_);
+    response_.status = code;
+    response_.headers = std::move(block_headers_);
     block_headers_.clear();
-    content_type_ = get_response_header("Content-Type").value_or("");
+    response_.headers_done();
     return raise([&] { raise_start(); });
 }
 
@@ -145,7 +126,7 @@ bool CurlHttpRequest::on_body_chunk(const std::uint8_t* data, std::size_t size)
     if (!started_ && !raise([&] { raise_start(); }))
         return false;
     if (keep_body_)
-        body_.insert(body_.end(), data, data + size);
+        response_.body.insert(response_.body.end(), data, data + size);
     return raise([&] {
         if (events_)
             events_->on_response_data(std::span<const std::uint8_t>(data, size));
@@ -156,7 +137,7 @@ void CurlHttpRequest::raise_start()
 {
     started_ = true;
     if (events_)
-        events_->on_response_start(status_, content_type_);
+        events_->on_response_start(response_.status, response_.content_type);
 }
 
 void CurlHttpRequest::raise_error(long number, const std::string& description)
@@ -251,11 +232,8 @@ void CurlHttpRequest::send()
 
     abort_requested_ = idle_timed_out_ = started_ = false;
     handler_failure_ = nullptr;
-    status_ = 0;
-    content_type_.clear();
-    headers_.clear();
+    response_.clear();
     block_headers_.clear();
-    body_.clear();
 
     if (is_reserved_invalid_host(host_of(url_))) {
         raise_error(CURLE_COULDNT_RESOLVE_HOST, "Couldn't resolve host name");
@@ -283,20 +261,17 @@ void CurlHttpRequest::send()
 
 std::optional<std::string> CurlHttpRequest::get_response_header(const std::string& name)
 {
-    for (const auto& [header, value] : headers_)
-        if (same_name(header, name))
-            return value;
-    return std::nullopt;
+    return response_.header(name);
 }
 
 std::string CurlHttpRequest::response_text()
 {
-    return decode_response_text(body_, content_type_);
+    return decode_response_text(response_.body, response_.content_type);
 }
 
 std::vector<std::uint8_t> CurlHttpRequest::response_body()
 {
-    return body_;
+    return response_.body;
 }
 
 void CurlHttpRequest::abort()
@@ -305,10 +280,7 @@ void CurlHttpRequest::abort()
         abort_requested_ = true; // the transfer stops at its next callback or loop turn
         return;
     }
-    status_ = 0;
-    content_type_.clear();
-    headers_.clear();
-    body_.clear();
+    response_.clear();
 }
 
 } // namespace om::platform::posix

@@ -1,6 +1,7 @@
 #pragma once
 // One request object over a libcurl easy handle, driven by a multi handle on the calling thread.
 #include "platform/http_request.hpp"
+#include "platform/http_response.hpp"
 #include "platform/posix/http_curl_handles.hpp"
 
 #include <chrono>
@@ -54,11 +55,8 @@ private:
     std::exception_ptr handler_failure_;
     Clock::time_point last_received_;
 
-    long status_ = 0;
-    std::string content_type_;
-    std::vector<std::pair<std::string, std::string>> headers_;       // of the final response
-    std::vector<std::pair<std::string, std::string>> block_headers_; // of the block being read
-    std::vector<std::uint8_t> body_;
+    HttpResponse response_;                 // the final response
+    std::vector<HttpHeader> block_headers_; // of the header block being read
 };
 
 } // namespace om::platform::posix

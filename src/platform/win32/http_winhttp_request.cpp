@@ -11,23 +11,6 @@ namespace {
 // Reads of at least 64 KiB keep the number of data events (and window yields) low on large packages.
 constexpr DWORD read_buffer_bytes = 256 * 1024;
 
-bool same_name(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
 struct CrackedUrl {
     std::wstring host;
     std::wstring path; // path and query
@@ -105,7 +88,7 @@ void WinHttpRequest::read_response_headers(HINTERNET request)
     DWORD size = sizeof status;
     if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        status_ = static_cast<long>(status);
+        response_.status = static_cast<long>(status);
     size = 0;
     WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &size,
                         WINHTTP_NO_HEADER_INDEX);
@@ -122,12 +105,11 @@ void WinHttpRequest::read_response_headers(HINTERNET request)
         const std::size_t end = text.find("\r\n", from + 2);
         const std::string_view line =
             std::string_view(text).substr(from + 2, end == std::string::npos ? std::string::npos : end - from - 2);
-        const auto colon = line.find(':');
-        if (colon != std::string_view::npos)
-            headers_.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+        if (auto header = parse_header_line(line))
+            response_.headers.push_back(std::move(*header));
         from = end;
     }
-    content_type_ = get_response_header("Content-Type").value_or("");
+    response_.headers_done();
 }
 
 DWORD WinHttpRequest::transfer()
@@ -160,7 +142,7 @@ DWORD WinHttpRequest::transfer()
 
     read_response_headers(request.get());
     if (events_)
-        events_->on_response_start(status_, content_type_);
+        events_->on_response_start(response_.status, response_.content_type);
     std::vector<std::uint8_t> buffer(read_buffer_bytes);
     for (;;) {
         if (abort_requested_)
@@ -178,7 +160,7 @@ DWORD WinHttpRequest::transfer()
         if (read == 0)
             break;
         if (keep_body_)
-            body_.insert(body_.end(), buffer.begin(), buffer.begin() + read);
+            response_.body.insert(response_.body.end(), buffer.begin(), buffer.begin() + read);
         if (events_)
             events_->on_response_data(std::span<const std::uint8_t>(buffer.data(), read));
     }
@@ -203,10 +185,7 @@ void WinHttpRequest::send()
         ~Landing() { flag = false; }
     } landing{in_flight_};
     abort_requested_ = false;
-    status_ = 0;
-    content_type_.clear();
-    headers_.clear();
-    body_.clear();
+    response_.clear();
 
     if (is_reserved_invalid_host(narrow(crack(url_).host))) {
         raise_error(ERROR_WINHTTP_NAME_NOT_RESOLVED);
@@ -225,20 +204,17 @@ void WinHttpRequest::send()
 
 std::optional<std::string> WinHttpRequest::get_response_header(const std::string& name)
 {
-    for (const auto& [header, value] : headers_)
-        if (same_name(header, name))
-            return value;
-    return std::nullopt;
+    return response_.header(name);
 }
 
 std::string WinHttpRequest::response_text()
 {
-    return decode_response_text(body_, content_type_);
+    return decode_response_text(response_.body, response_.content_type);
 }
 
 std::vector<std::uint8_t> WinHttpRequest::response_body()
 {
-    return body_;
+    return response_.body;
 }
 
 void WinHttpRequest::abort()
@@ -247,10 +223,7 @@ void WinHttpRequest::abort()
         abort_requested_ = true;
         return;
     }
-    status_ = 0;
-    content_type_.clear();
-    headers_.clear();
-    body_.clear();
+    response_.clear();
 }
 
 } // namespace om::platform::win32

@@ -2,6 +2,7 @@
 // One request object over WinHTTP: a session kept for the object's life, a connection and a request
 // handle per send.
 #include "platform/http_request.hpp"
+#include "platform/http_response.hpp"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -46,10 +47,7 @@ private:
     bool in_flight_ = false;
     bool abort_requested_ = false;
 
-    long status_ = 0;
-    std::string content_type_;
-    std::vector<std::pair<std::string, std::string>> headers_;
-    std::vector<std::uint8_t> body_;
+    HttpResponse response_;
 };
 
 } // namespace om::platform::win32
