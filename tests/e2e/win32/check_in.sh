@@ -34,6 +34,9 @@ mkdir -p "$inst" "$work/ftp/check" "$work/ftp/ups" "$work/site"
 cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d 'C:\Ombrix\' /f >/dev/null
 timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null
+# The registry was written without a display: let that wineserver (and the desktop process it started
+# without X) end before the updater runs with one.
+timeout 30 wineserver -w || true
 
 # The report server on 127.0.0.1 port 21, the updater's own default, when this run may take that port;
 # otherwise on a free port, to which the updater's port 21 is sent (OM_REPORT_HOST/PORT). Both servers
