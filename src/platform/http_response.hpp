@@ -29,6 +29,25 @@ inline std::optional<HttpHeader> parse_header_line(std::string_view line)
     return HttpHeader{std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1)))};
 }
 
+// The charset named by a Content-Type value, lower-cased and unquoted; "" when none is named.
+inline std::string content_type_charset(std::string_view content_type)
+{
+    std::string lowered(content_type);
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    const auto at = lowered.find("charset=");
+    if (at == std::string::npos)
+        return {};
+    std::string value = lowered.substr(at + 8);
+    value = value.substr(0, value.find(';'));
+    std::string trimmed;
+    for (char c : value)
+        if (c != '"' && c != '\'' && c != ' ' && c != '\t')
+            trimmed.push_back(c);
+    return trimmed;
+}
+
 struct HttpResponse {
     long status = 0;
     std::string content_type;

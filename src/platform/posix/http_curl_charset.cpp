@@ -1,5 +1,6 @@
 #include "platform/posix/http_curl_charset.hpp"
 
+#include "platform/http_response.hpp"
 #include "platform/posix/http_curl_handles.hpp"
 
 #include <cerrno>
@@ -8,36 +9,12 @@ namespace om::platform::posix {
 
 namespace {
 
-std::string lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 bool passes_through(const std::string& charset)
 {
     return charset.empty() || charset == "utf-8" || charset == "utf8" || charset == "us-ascii" || charset == "ascii";
 }
 
 } // namespace
-
-std::string content_type_charset(std::string_view content_type)
-{
-    const std::string lowered = lower(content_type);
-    const auto at = lowered.find("charset=");
-    if (at == std::string::npos)
-        return {};
-    std::string value = lowered.substr(at + 8);
-    value = value.substr(0, value.find(';'));
-    std::string trimmed;
-    for (char c : value)
-        if (c != '"' && c != '\'' && c != ' ' && c != '\t')
-            trimmed.push_back(c);
-    return trimmed;
-}
 
 std::string decode_response_text(const std::vector<std::uint8_t>& body, std::string_view content_type)
 {

@@ -7,9 +7,6 @@
 
 namespace om::platform::posix {
 
-// The charset parameter of a Content-Type value, lower case, without quotes; "" when there is none.
-std::string content_type_charset(std::string_view content_type);
-
 // UTF-8 text of the body. "utf-8", "us-ascii" and a missing charset pass the bytes through unchanged
 // (the updater's texts are byte strings; a page without a charset is taken as it came); any other
 // charset iconv knows (iso-8859-1, windows-1252, ...) is converted to UTF-8. A charset iconv does not

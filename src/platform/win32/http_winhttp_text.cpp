@@ -1,34 +1,12 @@
 #include "platform/win32/http_winhttp_text.hpp"
 
+#include "platform/http_response.hpp"
+
 #include <windows.h>
 
 namespace om::platform::win32 {
 
 namespace {
-
-std::string lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-std::string charset_of(std::string_view content_type)
-{
-    const std::string lowered = lower(content_type);
-    const auto at = lowered.find("charset=");
-    if (at == std::string::npos)
-        return {};
-    std::string value = lowered.substr(at + 8);
-    value = value.substr(0, value.find(';'));
-    std::string trimmed;
-    for (char c : value)
-        if (c != '"' && c != '\'' && c != ' ' && c != '\t')
-            trimmed.push_back(c);
-    return trimmed;
-}
 
 // The Windows code page of a charset name; 0 when the text passes through as it is.
 UINT code_page_of(const std::string& charset)
@@ -90,7 +68,7 @@ std::string narrow(std::wstring_view utf16)
 std::string decode_response_text(const std::vector<std::uint8_t>& body, std::string_view content_type)
 {
     std::string bytes(body.begin(), body.end());
-    const UINT code_page = code_page_of(charset_of(content_type));
+    const UINT code_page = code_page_of(content_type_charset(content_type));
     if (code_page == 0 || bytes.empty())
         return bytes;
     const std::wstring wide = to_wide(bytes, code_page);
