@@ -97,12 +97,18 @@ struct RealInstallation : ::testing::Test {
         fs::remove_all(root);
     }
 
-    // The restarted application is not waited for; it writes "started.txt" soon after.
+    // The restarted application is not waited for; it writes "started.txt" soon after. The file
+    // exists before its line is written, so wait for a whole line, not for the file.
     std::string started_text()
     {
-        for (int i = 0; i < 100 && !fs::exists(dir / "started.txt"); ++i)
+        std::string text;
+        for (int i = 0; i < 100; ++i) {
+            text = read_file(dir / "started.txt");
+            if (!text.empty() && text.back() == '\n')
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return read_file(dir / "started.txt");
+        }
+        return text;
     }
 };
 
