@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <utility>
 
 namespace om::test {
 namespace {
@@ -18,6 +19,7 @@ struct Recorder : platform::HttpEvents {
     std::string data;
     std::size_t chunks = 0;
     std::function<void()> on_data;
+    std::function<void()> on_finished;
     void on_response_start(long s, const std::string& type) override
     {
         log.push_back("start");
@@ -33,7 +35,12 @@ struct Recorder : platform::HttpEvents {
         if (on_data)
             on_data();
     }
-    void on_response_finished() override { log.push_back("finished"); }
+    void on_response_finished() override
+    {
+        log.push_back("finished");
+        if (on_finished)
+            std::exchange(on_finished, nullptr)();
+    }
     void on_error(long, const std::string&) override { log.push_back("error"); }
 };
 
@@ -153,6 +160,17 @@ TEST_F(HttpContract, OneRequestAtATimeAndHandlerFailuresReachTheSender)
     events.on_data = nullptr;
     get(fixture->server() + "/special/bytes/10");
     EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"}));
+
+    // Once finished, the transfer is over: the finished handler may send the next request.
+    events.log.clear();
+    events.on_finished = [&] {
+        req->open("GET", fixture->server() + "/special/bytes/20", false);
+        req->send();
+    };
+    req->open("GET", fixture->server() + "/special/bytes/10", false);
+    req->send();
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished", "start", "data", "finished"}));
+    EXPECT_EQ(req->response_body().size(), 20u);
 }
 
 TEST_F(HttpContract, FailuresArriveAsTheErrorEvent)

@@ -142,6 +142,7 @@ void CurlHttpRequest::raise_start()
 
 void CurlHttpRequest::raise_error(long number, const std::string& description)
 {
+    in_flight_ = false; // the transfer is over, as for the finished event
     if (events_)
         events_->on_error(number, description);
 }
@@ -255,6 +256,9 @@ void CurlHttpRequest::send()
     }
     if (!started_)
         raise_start();
+    // The transfer is over: the finished handler may start the next request on this object (the
+    // decision runs inside the last listing's handler, and "Install" pressed there downloads).
+    in_flight_ = false;
     if (events_)
         events_->on_response_finished();
 }

@@ -169,6 +169,7 @@ DWORD WinHttpRequest::transfer()
 
 void WinHttpRequest::raise_error(DWORD error)
 {
+    in_flight_ = false; // the transfer is over, as for the finished event
     if (events_)
         events_->on_error(static_cast<long>(error), "WinHTTP error " + std::to_string(error));
 }
@@ -198,6 +199,9 @@ void WinHttpRequest::send()
         raise_error(error);
         return;
     }
+    // The transfer is over: the finished handler may start the next request on this object (the
+    // decision runs inside the last listing's handler, and "Install" pressed there downloads).
+    in_flight_ = false;
     if (events_)
         events_->on_response_finished();
 }
