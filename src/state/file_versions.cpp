@@ -12,7 +12,9 @@ std::string version_text_from_block(const std::vector<std::uint8_t>& block)
     // The buffer is one byte longer than the block, zeroed; the numbers need bytes up to 53.
     if (block.size() + 1 < 54)
         return {};
-    auto word = [&](std::size_t at) { return static_cast<unsigned>(block[at] | (block[at + 1] << 8)); };
+    // Byte 53 of a 53-byte block is that extra zero byte, not a byte of the block.
+    auto byte = [&](std::size_t at) { return at < block.size() ? unsigned{block[at]} : 0u; };
+    auto word = [&](std::size_t at) { return byte(at) | (byte(at + 1) << 8); };
     return " " + std::to_string(word(50)) + "." + " " + std::to_string(word(48)) + "." + " " + std::to_string(word(52));
 }
 

@@ -34,6 +34,9 @@ TEST_F(FileVersions, VersionTextTakesFirstSecondAndFourthNumbers)
     // A block too short to hold the numbers gives no version.
     fakes.versions.blocks["C:\\none.exe"] = std::vector<std::uint8_t>(52, 0xff);
     EXPECT_EQ(GetFileVersionData(context, "C:\\none.exe"), "");
+    // A 53-byte block: the high byte of the last number is the buffer's extra zero byte.
+    fakes.versions.blocks["C:\\none.exe"] = std::vector<std::uint8_t>(53, 0x01);
+    EXPECT_EQ(GetFileVersionData(context, "C:\\none.exe"), " 257. 257. 1");
 }
 
 TEST_F(FileVersions, HistoryChainsTheLastBraceGroup)
