@@ -22,8 +22,6 @@ inline constexpr int copy_wait_limit_ms = 10'000;
 std::string running_copy_title(const platform::OwnVersion& version);
 // Lower-case file name of a path (either folder separator) without its extension.
 std::string program_base_name(const std::string& path);
-// True when `path` (an updater local path, possibly relative) names the running executable.
-bool is_running_program(const std::string& executable_path, const std::string& path);
 // Removes every occurrence of `name` (exact letter case) from `text`; true when there was one.
 bool take_switch(std::string& text, const std::string& name);
 

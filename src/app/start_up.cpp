@@ -35,24 +35,6 @@ std::string program_base_name(const std::string& path)
     return text::to_lower(name);
 }
 
-bool is_running_program(const std::string& executable_path, const std::string& path)
-{
-    auto normal = [](std::string text) {
-        for (char& c : text)
-            if (c == '\\')
-                c = '/';
-        return text::to_lower(text);
-    };
-    const std::string running = normal(executable_path);
-    const std::string name = normal(path);
-    if (name.empty() || running.size() < name.size() ||
-        running.compare(running.size() - name.size(), name.size(), name) != 0)
-        return false;
-    // The whole last part must match: "x/om_updater_now.exe" is not "/xx/om_updater_now.exe"'s folder.
-    const std::size_t before = running.size() - name.size();
-    return before == 0 || name.front() == '/' || running[before - 1] == '/';
-}
-
 bool take_switch(std::string& text, const std::string& name)
 {
     if (!text::contains(text, name))
@@ -113,7 +95,7 @@ void OmUpdate::load()
         const std::string copy_path = s.install_dir + running_copy_file_name;
         // The running copy keeps its own file: Windows refuses that delete, and where a running program's
         // file can be deleted the copy would lose the file its version is read from.
-        if (files.file_exists(copy_path) && !is_running_program(platform.processes.executable_path(), copy_path)) {
+        if (files.file_exists(copy_path) && !files.same_file(platform.processes.executable_path(), copy_path)) {
             files.delete_file(copy_path);
             context_.yield();
         }

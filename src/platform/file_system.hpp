@@ -25,6 +25,8 @@ public:
     // A directory listing of that one path finds a file: not a folder, not hidden, not a system file.
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool folder_exists(const std::string& path) = 0;
+    // Both paths name one and the same existing file, whatever way each path is written.
+    virtual bool same_file(const std::string& a, const std::string& b) = 0;
     virtual bool delete_file(const std::string& path) = 0;
     // Copies, replacing an existing target.
     virtual bool copy_file(const std::string& from, const std::string& to) = 0;

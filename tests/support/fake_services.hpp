@@ -40,6 +40,8 @@ public:
 
     bool file_exists(const std::string& path) override { return files.count(path) != 0; }
     bool folder_exists(const std::string& path) override { return folders.count(path) != 0; }
+    // Paths are keys here: one file has one spelling.
+    bool same_file(const std::string& a, const std::string& b) override { return a == b && file_exists(a); }
     bool delete_file(const std::string& path) override;
     bool copy_file(const std::string& from, const std::string& to) override;
     bool rename_file(const std::string& from, const std::string& to) override;

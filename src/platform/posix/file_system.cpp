@@ -131,6 +131,14 @@ bool PosixFileSystem::folder_exists(const std::string& path)
     return stat_path(path, info) && S_ISDIR(info.st_mode);
 }
 
+bool PosixFileSystem::same_file(const std::string& a, const std::string& b)
+{
+    struct stat first {
+    }, second{};
+    return stat_path(a, first) && stat_path(b, second) && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 bool PosixFileSystem::delete_file(const std::string& path)
 {
     return !path.empty() && ::unlink(to_posix_path(path).c_str()) == 0;

@@ -14,6 +14,8 @@ public:
     // Regular files only: a folder is not found.
     bool file_exists(const std::string& path) override;
     bool folder_exists(const std::string& path) override;
+    // The same device and inode.
+    bool same_file(const std::string& a, const std::string& b) override;
     bool delete_file(const std::string& path) override;
     // Replaces the target and keeps the source's mode bits, so a program stays executable.
     bool copy_file(const std::string& from, const std::string& to) override;

@@ -25,6 +25,26 @@ bool Win32FileSystem::folder_exists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
+bool file_identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // No access rights are needed to read a file's identity, so a running program can be opened too.
+    UniqueFile file = adopt_file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info) != 0;
+}
+
+} // namespace
+
+bool Win32FileSystem::same_file(const std::string& a, const std::string& b)
+{
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return file_identity(a, first) && file_identity(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool Win32FileSystem::delete_file(const std::string& path)
 {
     return DeleteFileA(path.c_str()) != 0;

@@ -8,6 +8,8 @@ class Win32FileSystem : public FileSystem {
 public:
     bool file_exists(const std::string& path) override;
     bool folder_exists(const std::string& path) override;
+    // The same volume and file index.
+    bool same_file(const std::string& a, const std::string& b) override;
     bool delete_file(const std::string& path) override;
     bool copy_file(const std::string& from, const std::string& to) override;
     bool rename_file(const std::string& from, const std::string& to) override;

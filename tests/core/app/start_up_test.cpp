@@ -222,10 +222,6 @@ TEST_F(StartUp, RunningCopyKeepsItsOwnFileButAStaleCopyIsDeleted)
 
 TEST(StartUpHelpers, NamesAndTitle)
 {
-    EXPECT_TRUE(is_running_program("/opt/Om/om_updater_now.exe", "/opt/om\\om_updater_now.exe"));
-    EXPECT_TRUE(is_running_program("C:\\Om\\om_updater_now.exe", "om_updater_now.exe"));
-    EXPECT_FALSE(is_running_program("C:\\Om\\xom_updater_now.exe", "om_updater_now.exe"));
-    EXPECT_FALSE(is_running_program("C:\\Om\\om_updater_now.exe", "D:\\Om\\om_updater_now.exe"));
     EXPECT_EQ(program_base_name("C:\\Ombrix\\OM_UPDAT.EXE"), "om_updat");
     EXPECT_EQ(program_base_name("/opt/om.x/om_updater_now.exe"), "om_updater_now");
     EXPECT_EQ(program_base_name("om_updat"), "om_updat");

@@ -63,6 +63,14 @@ TEST_F(FileSystemTest, ExistenceFoldersAndDeletion)
     EXPECT_TRUE(files.set_current_folder("/"));
     EXPECT_EQ(files.current_folder(), "/");
     EXPECT_TRUE(files.set_current_folder(before));
+
+    // One file reached through a linked folder and a "." is the same file; a copy is not.
+    std::ofstream(folder.file("run.exe")) << "x";
+    fs::create_directory_symlink(folder.path(), folder.file("link"));
+    EXPECT_TRUE(files.same_file(root + "run.exe", root + "link\\.\\run.exe"));
+    EXPECT_TRUE(files.copy_file(root + "run.exe", root + "copy.exe"));
+    EXPECT_FALSE(files.same_file(root + "run.exe", root + "copy.exe"));
+    EXPECT_FALSE(files.same_file(root + "run.exe", root + "missing.exe"));
 }
 
 TEST_F(FileSystemTest, CopyReplacesTheTargetAndKeepsProgramsRunnable)

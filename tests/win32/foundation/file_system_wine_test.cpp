@@ -50,6 +50,11 @@ TEST(WineFileSystem, ExistsListsOnlyVisibleFiles)
     EXPECT_TRUE(files.folder_exists(dir + "om_msi\\"));
     EXPECT_FALSE(files.folder_exists(dir + "plain.txt"));
     EXPECT_FALSE(files.folder_exists(dir + "nothing"));
+
+    // Another spelling of one file is the same file; another file with the same bytes is not.
+    EXPECT_TRUE(files.same_file(dir + "plain.txt", dir + "om_msi\\..\\PLAIN.TXT"));
+    EXPECT_FALSE(files.same_file(dir + "plain.txt", dir + "readonly.txt"));
+    EXPECT_FALSE(files.same_file(dir + "plain.txt", dir + "missing.txt"));
 }
 
 TEST(WineFileSystem, CopyReplacesRenameRefusesAnExistingTargetDeleteRemoves)
