@@ -77,29 +77,4 @@ std::vector<std::string> split_windows_command_line(const std::string& line)
     return args;
 }
 
-std::string quote_windows_argument(const std::string& argument)
-{
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
-        return argument;
-    std::string out = "\"";
-    std::size_t slashes = 0;
-    for (char c : argument) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        if (c == '"') {
-            out.append(slashes * 2 + 1, '\\');
-            out += '"';
-        } else {
-            out.append(slashes, '\\');
-            out += c;
-        }
-        slashes = 0;
-    }
-    out.append(slashes * 2, '\\');
-    out += '"';
-    return out;
-}
-
 } // namespace om::platform::posix

@@ -12,8 +12,4 @@ namespace om::platform::posix {
 // and a literal quote; backslashes elsewhere are literal; "" inside quotes is a literal quote.
 std::vector<std::string> split_windows_command_line(const std::string& command_line);
 
-// One argument quoted for a Windows command line when it holds blanks, tabs or quotes (the inverse of
-// the splitting above); others unchanged.
-std::string quote_windows_argument(const std::string& argument);
-
 } // namespace om::platform::posix

@@ -26,7 +26,7 @@ std::string PosixProcesses::command_line_text()
     for (const auto& argument : arguments_) {
         if (!text.empty())
             text += ' ';
-        text += argument.find_first_of(" \t") == std::string::npos ? argument : quote_windows_argument(argument);
+        text += argument;
     }
     return text;
 }
