@@ -13,33 +13,22 @@ export OM_BIN_DIR=$build/bin OM_BINARY_DIR=$build OM_SOURCE_DIR=$(cd "$(dirname 
 export OM_TEST_PROGRAMS=$build/tests/programs
 [ -x "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" ] ||
   { echo "build test_program_ombrix32_2.1.5 in $build first" >&2; exit 1; }
-source "$OM_SOURCE_DIR/tests/fixtures/check_sites/check_lib.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
 check_begin
 check_serve "$OM_SOURCE_DIR/tests/fixtures/check_sites/uptodate"
-
-inst=$check_work/Ombrix
-mkdir -p "$inst"
-cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
-cp "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
-cat >"$check_work/hkcu.reg" <<REG
-REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]
-"exepath"="$inst/"
-"ProductVersion"="2.1.5.0"
-REG
-export OMBRIX_HKCU_FILE=$check_work/hkcu.reg
+posix_installation
 
 cpu_ns() { # on-CPU ns of every thread of process $1, or nothing once it is gone
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { if (NR) print s }'
 }
 
 for _ in $(seq "$runs"); do
-  : >"$check_work/requests.log"
-  (cd / && exec "$inst/om_updater_now.exe" "$check_page") >/dev/null 2>&1 &
+  : >"$site_log"
+  (cd / && exec "$inst/om_updater_now.exe" "$site_page") >/dev/null 2>&1 &
   pid=$!
-  for _ in $(seq 600); do grep -q "^/latest_omexe/ " "$check_work/requests.log" && break; sleep 0.01; done
-  grep -q "^/latest_omexe/ " "$check_work/requests.log" || fail "the check did not reach the quick-update listing"
+  for _ in $(seq 600); do grep -q "^/latest_omexe/ " "$site_log" && break; sleep 0.01; done
+  grep -q "^/latest_omexe/ " "$site_log" || fail "the check did not reach the quick-update listing"
   first=$(cpu_ns "$pid")
   first_at=$(date +%s%N)
   last=$first last_at=$first_at

@@ -4,8 +4,13 @@
 #   fail MESSAGE         ends the script with "FAIL: MESSAGE"
 #   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
 #   free_port            a free TCP port on 127.0.0.1
-#   start_report_server  pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/, exports OM_REPORT_*
-#   start_site ROOT [--fault NAME=MODE]...   the update site server; sets site_port, site_log
+#   now_ms               the time in milliseconds since 1970
+#   start_report_server [--port-21]   pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/;
+#                        the updater's port 21 goes to it through OM_REPORT_HOST/PORT, or with
+#                        --port-21 it takes port 21 itself when this run may and it is free
+#   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
+#   start_display        a private Xvfb; exports DISPLAY
+#   updater_title        the title of the running copy, from the updater's own version
 
 e2e_pids=()
 
@@ -35,6 +40,8 @@ fail() {
   exit 1
 }
 
+now_ms() { date +%s%3N; }
+
 wait_until() {
   local seconds=$1
   shift
@@ -56,13 +63,27 @@ port_open() {
 
 start_report_server() {
   mkdir -p "$work/ftp/check" "$work/ftp/ups"
-  local port
-  port=$(free_port)
+  local port pid
+  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! port_open 21; then port=21; else port=$(free_port); fi
+  rm -f "$work/stop.ready"
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
-    '7rKp#Lwe=T%d' 240 "$work/stop" 2>"$work/ftp.log" &
-  e2e_track $!
-  wait_until 15 port_open "$port" || fail "the report server did not start"
-  export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
+    '7rKp#Lwe=T%d' 280 "$work/stop" 2>"$work/ftp.log" &
+  pid=$!
+  e2e_track "$pid"
+  # Ready once it listens; a server that could not take its port ends at once.
+  wait_until 15 eval '[ -e "$work/stop.ready" ] || ! kill -0 '"$pid"' 2>/dev/null' ||
+    fail "the report server did not start"
+  if ! kill -0 "$pid" 2>/dev/null; then
+    [ "$port" = 21 ] || fail "the report server did not start: $(cat "$work/ftp.log")"
+    start_report_server # port 21 was taken in the meantime
+    return
+  fi
+  if [ "$port" = 21 ]; then
+    unset OM_REPORT_HOST OM_REPORT_PORT
+  else
+    export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
+  fi
+  echo "report server on 127.0.0.1:$port"
 }
 
 start_site() {
@@ -70,12 +91,14 @@ start_site() {
   shift
   rm -f "$work/site.port"
   site_log=$work/site.log
-  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/update_site_server/serve_update_site.py" --root "$root" \
-    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 240 "$@" &
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/release_site_server/serve_site.py" --root "$root" \
+    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 280 "$@" \
+    >/dev/null 2>"$work/site.err" &
   site_pid=$!
   e2e_track "$site_pid"
-  wait_until 15 test -s "$work/site.port" || fail "the release site did not start"
-  site_port=$(cat "$work/site.port")
+  wait_until 15 test -s "$work/site.port" || fail "the release site did not start: $(cat "$work/site.err")"
+  site_port=$(cut -d' ' -f1 "$work/site.port")
+  site_page=127.0.0.1:$site_port/ombrix.html
 }
 
 stop_site() {
@@ -85,10 +108,17 @@ stop_site() {
 
 # start_display: a private Xvfb; exports DISPLAY.
 start_display() {
-  timeout 280 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   e2e_track $!
   wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -n 1 "$work/display")
+}
+
+updater_title() {
+  local version major minor _patch tweak
+  version=$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")
+  IFS=. read -r major minor _patch tweak <<<"$version"
+  echo "Ombrix Web Updater [v. $major.$minor.$tweak U]"
 }
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.

@@ -7,39 +7,27 @@
 # feature section shows; the updater waits for the user, and "Cancel" ends it.
 # Screenshot: ${OM_BINARY_DIR}/artifacts/posix_offer.png.
 set -euo pipefail
-source "$OM_SOURCE_DIR/tests/fixtures/check_sites/check_lib.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
 check_begin
 check_serve "$OM_SOURCE_DIR/tests/fixtures/check_sites/offer"
-
-inst=$check_work/Ombrix
-mkdir -p "$inst"
-cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
-cp "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
-printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
-cat >"$check_work/hkcu.reg" <<REG
-REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]
-"exepath"="$inst/"
-"ProductVersion"="2.1.5.0"
-REG
-export OMBRIX_HKCU_FILE=$check_work/hkcu.reg
+posix_installation
 
 cd /
-timeout 120 "$inst/om_updater_now.exe" "$check_page" >"$check_work/updater.log" 2>&1 &
+timeout 120 "$inst/om_updater_now.exe" "$site_page" >"$work/updater.log" 2>&1 &
 updater=$!
-check_pids+=($updater)
+e2e_track "$updater"
 check_wait_request /latest_omexe/ 30 >/dev/null
 check_assert_requests
-[ "$(ls "$check_work/ftp/check" | wc -l)" = 1 ] || fail "no check-in report before the check"
+[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "no check-in report before the check"
 
 win=$(check_find_window 10)
-[ "$(xdotool getwindowname "$win")" = "$(check_title)" ] || fail "title is $(xdotool getwindowname "$win")"
+[ "$(xdotool getwindowname "$win")" = "$(updater_title)" ] || fail "title is $(xdotool getwindowname "$win")"
 # The offer leaves the window tall (4680 twips) and the updater waiting for the user.
 for _ in $(seq 40); do [ "$(check_window_height "$win")" = 282 ] && break; sleep 0.05; done
 [ "$(check_window_height "$win")" = 282 ] || fail "window height $(check_window_height "$win") px, not 282"
 sleep 1
-kill -0 "$updater" 2>/dev/null || fail "the updater ended instead of waiting for the user: $(cat "$check_work/updater.log")"
+kill -0 "$updater" 2>/dev/null || fail "the updater ended instead of waiting for the user: $(cat "$work/updater.log")"
 check_shot posix_offer.png
 
 # "Cancel" (check_now 2 at 4710, 405 twips, 960 x 330) ends the program.

@@ -19,14 +19,13 @@ fresh() { # PAGE_VERSION: a new installation and site
   make_installation
   make_site "$work/site" "$1"
 }
-page() { echo "127.0.0.1:$site_port/ombrix.html"; }
 
 # 1. Full installer 2.1.6 and quick update 2.1.6 together.
 fresh 2.1.6
 printf 'quick 2.1.6\n' >"$work/quick.txt"
 make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" quick_update.txt="$work/quick.txt"
 start_site "$work/site"
-run_update /manual "$(page)"
+run_update /manual "$site_page"
 timeout 5 import -window root "$OM_BINARY_DIR/artifacts/posix_update_both.png" 2>/dev/null || true
 [ "$(cat "$work/taskkill.log")" = "/f /im om_tarsel.exe
 /f /im quorin.exe
@@ -58,7 +57,7 @@ echo "both packages: LastSuccessRun=$success fileversions=$versions"
 fresh 2.1.5
 make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe"
 start_site "$work/site"
-run_update /manual "$(page)"
+run_update /manual "$site_page"
 [ ! -e "$work/msiexec.log" ] || fail "msiexec ran for a quick update: $(cat "$work/msiexec.log")"
 [ "$(requests '\.msi ')" = 0 ] || fail "an installer was downloaded"
 cmp -s "$programs/ombrix32_2.1.6.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe is not the quick update's"
@@ -73,7 +72,7 @@ fresh 2.1.6
 printf 'support data\n' >"$work/support.dat"
 make_quick_update "$work/site/support_files/up_support_fonts.exe" fonts.dat="$work/support.dat"
 start_site "$work/site"
-run_update /manual "$(page)"
+run_update /manual "$site_page"
 [ "$(requests '/support_files/up_support_fonts.exe ')" = 1 ] || fail "support package requests: $(cat "$site_log")"
 [ "$(requests '\.msi ')" = 0 ] || fail "the installer was downloaded with a support package pending"
 [ ! -e "$work/msiexec.log" ] || fail "msiexec ran in the support run"
@@ -89,7 +88,7 @@ echo "support package: passed"
 fresh 2.1.6
 cp "$work/site/ombrix32_v2.1.6.msi" "$inst/om_msi/"
 start_site "$work/site"
-run_update /skip_down /manual "$(page)"
+run_update /skip_down /manual "$site_page"
 [ "$(grep -c -e '\.msi ' -e '\.exe ' "$site_log" || true)" = 0 ] || fail "/skip_down downloaded: $(cat "$site_log")"
 [ "$(wc -l <"$site_log")" = 3 ] || fail "requests other than the check: $(cat "$site_log")"
 grep -q '/package ombrix32_v2.1.6.msi' "$work/msiexec.log" || fail "the installer in om_msi was not used"

@@ -41,7 +41,7 @@ try() {
   local before
   before=$(snapshot)
   start_site "$work/site" --fault "$name=$mode"
-  run_update /manual "127.0.0.1:$site_port/ombrix.html"
+  run_update /manual "$site_page"
   grep -q "/$name " "$site_log" || fail "$kind/$mode: the package was never asked for"
   [ "$(snapshot)" = "$before" ] || fail "$kind/$mode: the installation changed: $(diff <(echo "$before") <(snapshot))"
   [ ! -e "$work/msiexec.log" ] || fail "$kind/$mode: msiexec ran: $(cat "$work/msiexec.log")"

@@ -6,36 +6,27 @@
 # with the page's feature section shows; the updater waits for the user, and "Cancel" ends it.
 # Screenshot: ${OM_BINARY_DIR}/artifacts/win32_offer.png.
 set -euo pipefail
-source "$OM_SOURCE_DIR/tests/fixtures/check_sites/check_lib.sh"
-check_platform_cleanup() { om_wine_stop; }
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
 check_begin
-export WINEPREFIX=$check_work/prefix
-source "$OM_SOURCE_DIR/tests/win32/wine-env.sh"
+win_installation
 check_serve "$OM_SOURCE_DIR/tests/fixtures/check_sites/offer"
 
-inst=$WINEPREFIX/drive_c/Ombrix
-mkdir -p "$inst"
-cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
-cp "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
-printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
-timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d 'C:\Ombrix\' /f >/dev/null 2>&1
-timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
-
-timeout 150 wine 'C:\Ombrix\om_updater_now.exe' "$check_page" >"$check_work/updater.log" 2>&1 &
+timeout 150 wine 'C:\Ombrix\om_updater_now.exe' "$site_page" >"$work/updater.log" 2>&1 &
 updater=$!
-check_pids+=($updater)
+e2e_track "$updater"
 check_wait_request /latest_omexe/ 90 >/dev/null
 check_assert_requests
-[ "$(ls "$check_work/ftp/check" | wc -l)" = 1 ] || fail "no check-in report before the check"
+[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "no check-in report before the check"
 
 win=$(check_find_window 30)
-[ "$(xdotool getwindowname "$win")" = "$(check_title)" ] || fail "title is $(xdotool getwindowname "$win")"
+[ "$(xdotool getwindowname "$win")" = "$(updater_title)" ] || fail "title is $(xdotool getwindowname "$win")"
 # The offer leaves the window tall (4680 twips: 312 px, of which the 25 px of the caption and borders
 # lie outside the X window) and the updater waiting.
 for _ in $(seq 60); do [ "$(check_window_height "$win")" = 287 ] && break; sleep 0.05; done
 [ "$(check_window_height "$win")" = 287 ] || fail "window height $(check_window_height "$win") px, not 287"
 sleep 1
-kill -0 "$updater" 2>/dev/null || fail "the updater ended instead of waiting for the user: $(cat "$check_work/updater.log")"
+kill -0 "$updater" 2>/dev/null || fail "the updater ended instead of waiting for the user: $(cat "$work/updater.log")"
 check_shot win32_offer.png
 
 # "Cancel" (check_now 2 at 4710, 405 twips, 960 x 330) ends the program.

@@ -19,7 +19,6 @@ fresh() { # PAGE_VERSION: a new installation and site
   make_win_installation
   make_win_site "$work/site" "$1"
 }
-page() { echo "127.0.0.1:$site_port/ombrix.html"; }
 stamp='[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
 
 # 1. Full installer 2.1.6 and quick update 2.1.6 together.
@@ -33,7 +32,7 @@ OM_STAND_IN_SLEEP_MS=120000 timeout 150 wine "${win_inst_dos}vistrel.exe" runnin
 vistrel=$!
 e2e_track "$vistrel"
 wait_until 20 grep -q "vistrel.exe running" "$inst/started.txt" || fail "vistrel.exe did not start"
-run_win_update /manual "$(page)"
+run_win_update /manual "$site_page"
 wait_until 10 eval '! kill -0 "$vistrel" 2>/dev/null' || fail "the running vistrel.exe was not stopped"
 cp "$work/offer.png" "$OM_BINARY_DIR/artifacts/win32_update_offer.png" 2>/dev/null || true
 cp "$work/installing.png" "$OM_BINARY_DIR/artifacts/win32_update_installing.png" 2>/dev/null || true
@@ -72,7 +71,7 @@ fresh 2.1.5
 make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" \
   quorin.exe="$programs/v15_0_0_1.exe"
 start_site "$work/site"
-run_win_update /manual "$(page)"
+run_win_update /manual "$site_page"
 [ "$(site_requests '\.msi ')" = 0 ] || fail "an installer was downloaded"
 [ "$(ls "$inst/om_msi")" = ombrix32_v2.1.5.msi ] || fail "om_msi holds: $(ls "$inst/om_msi")"
 [ "$(pe_version "$inst/ombrix32.exe")" = 2.1.0.6 ] || fail "ombrix32.exe is not the quick update's"
@@ -87,7 +86,7 @@ fresh 2.1.6
 printf 'support data\r\n' >"$work/support.dat"
 make_win_quick_update "$work/site/support_files/up_support_fonts.exe" fonts.dat="$work/support.dat"
 start_site "$work/site"
-run_win_update /manual "$(page)"
+run_win_update /manual "$site_page"
 [ "$(site_requests '/support_files/up_support_fonts.exe ')" = 1 ] || fail "support package requests: $(cat "$site_log")"
 [ "$(site_requests '\.msi ')" = 0 ] || fail "the installer was downloaded with a support package pending"
 cmp -s "$work/support.dat" "$inst/fonts.dat" || fail "the support package was not unpacked"
@@ -103,7 +102,7 @@ echo "support package: passed"
 fresh 2.1.6
 cp "$work/site/ombrix32_v2.1.6.msi" "$inst/om_msi/"
 start_site "$work/site"
-run_win_update /skip_down /manual "$(page)"
+run_win_update /skip_down /manual "$site_page"
 [ "$(grep -c -e '\.msi ' -e '\.exe ' "$site_log" || true)" = 0 ] || fail "/skip_down downloaded: $(cat "$site_log")"
 [ "$(wc -l <"$site_log")" = 3 ] || fail "requests other than the check: $(cat "$site_log")"
 [ "$(pe_version "$inst/ombrix32.exe")" = 2.1.0.6 ] || fail "ombrix32.exe is not 2.1.6 after /skip_down"

@@ -43,7 +43,7 @@ try() {
   products_before=$(installed_products)
   [ "$products_before" = "Ombrix 2.1.5 " ] || fail "$kind/$mode: installed before the run: $products_before"
   start_site "$work/site" --fault "$name=$mode"
-  run_win_update /manual "127.0.0.1:$site_port/ombrix.html"
+  run_win_update /manual "$site_page"
   grep -q "/$name " "$site_log" || fail "$kind/$mode: the package was never asked for"
   [ "$(snapshot)" = "$before" ] || fail "$kind/$mode: the installation changed: $(diff <(echo "$before") <(snapshot))"
   [ "$(installed_products)" = "$products_before" ] || fail "$kind/$mode: msiexec ran: $(installed_products)"
