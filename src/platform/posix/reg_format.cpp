@@ -439,8 +439,12 @@ std::optional<RegHive> parse_reg_file(std::span<const std::uint8_t> file)
         return std::nullopt;
     std::string_view header = trim(lines[0]);
     bool unicode = header == "Windows Registry Editor Version 5.00";
-    if (!unicode && header != "REGEDIT4")
-        return std::nullopt;
+    if (!unicode && header != "REGEDIT4") {
+        // A file written by hand may start with its first key and no header line.
+        if (!header.starts_with('['))
+            return std::nullopt;
+        lines.insert(lines.begin(), std::string_view{});
+    }
     return Parser(std::move(lines), unicode).run();
 }
 

@@ -125,6 +125,10 @@ TEST_F(RegistryFileTest, ReadsARegedit4FileWithEscapesContinuationsAndDeletions)
     // A parent of a key that has a section exists too.
     EXPECT_NE(registry.open_current_user("Software\\Kelvane", KeyAccess::query_value), nullptr);
     EXPECT_EQ(registry.open_current_user("Software\\Kelv", KeyAccess::query_value), nullptr);
+
+    // Without a header line, a file that starts with its first key reads the same.
+    write_text(file, "[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]\n\"exepath\"=\"/opt/om/\"\n");
+    EXPECT_EQ(read_app_record(registry).exepath, "/opt/om/");
 }
 
 TEST_F(RegistryFileTest, WrittenFilesGiveBackEveryByte)
