@@ -5,6 +5,10 @@
 #   posix_installation       $inst with the running copy "om_updater_now.exe", ombrix32.exe 2.1.5,
 #                            "current_version.txt" and a registry file (OMBRIX_HKCU_FILE) naming $inst/
 #   win_installation         the same in a fresh Wine prefix, at C:\Ombrix\ (in $win_inst_dos)
+#   installation             one of the two, for the platform of this build (OM_E2E_PLATFORM)
+#   start_copy ARGS...       starts the running copy in the background; sets updater (its pid)
+#   slow SECONDS             a time limit for this platform: Wine takes longer to start programs
+#   frame_px                 the window frame's height in pixels, outside the X window
 #   check_wait_request PATH SECONDS
 #                            waits until the site has been asked for PATH; prints the time (ms since
 #                            1970) at which the request log was last written, that is when the
@@ -65,6 +69,28 @@ win_installation() {
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
+}
+
+installation() {
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then win_installation; else posix_installation; fi
+}
+
+start_copy() {
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then
+    timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
+  else
+    (cd / && exec timeout 120 "$inst/om_updater_now.exe" "$@") >"$work/updater.log" 2>&1 &
+  fi
+  updater=$!
+  e2e_track "$updater"
+}
+
+slow() {
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then echo $(($1 * 3)); else echo "$1"; fi
+}
+
+frame_px() {
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then echo 25; else echo 30; fi
 }
 
 check_wait_request() {
