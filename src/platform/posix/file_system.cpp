@@ -133,8 +133,8 @@ bool PosixFileSystem::folder_exists(const std::string& path)
 
 bool PosixFileSystem::same_file(const std::string& a, const std::string& b)
 {
-    struct stat first {
-    }, second{};
+    struct stat first {};
+    struct stat second {};
     return stat_path(a, first) && stat_path(b, second) && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
 }
