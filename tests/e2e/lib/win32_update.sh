@@ -125,7 +125,7 @@ print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))
 PY
 }
 
-win_copy_running() { pgrep -f 'OmbrixTest.om_updater_now\.exe' >/dev/null; }
+win_copy_running() { pgrep -f '[Cc]:.OmbrixTest.om_updater_now\.exe' >/dev/null; }
 win_offer_made() { grep -q "latest_omexe/ " "$site_log"; }
 # What pressing "Install" sets going: a transfer, the main executable deleted, or the updater ending.
 win_install_started() {

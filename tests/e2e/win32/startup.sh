@@ -9,7 +9,7 @@ check_begin
 win_installation
 mv "$inst/om_updater_now.exe" "$inst/om_updat.exe"
 # Matches the copy's Wine process, not this script's own text.
-copy_running() { pgrep -f 'Ombrix.om_updater_now\.exe' >/dev/null; }
+copy_running() { pgrep -f '[Cc]:.Ombrix.om_updater_now\.exe' >/dev/null; }
 
 timeout 60 wine 'C:\Ombrix\om_updat.exe' /manual >/dev/null 2>&1 || fail "om_updat.exe did not end by itself"
 [ -f "$inst/om_updater_now.exe" ] || fail "no running copy beside the updater"
