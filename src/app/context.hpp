@@ -24,8 +24,8 @@ struct Context {
     // status and sizes, so that a failed or short response is never taken for a package.
     struct Download {
         platform::FileWriter* sink = nullptr;
-        // The sink's owner while the send runs, so that a transfer error, which ends the program from
-        // inside the send, can drop the unfinished file first.
+        // The sink's owner while the send runs, so that ending the program from inside the send (a
+        // transfer error, "Cancel", closing the window) can drop the unfinished file first.
         std::unique_ptr<platform::FileWriter> sink_owner;
         long status = 0;
         long long expected_bytes = -1; // Content-Length, -1 when not given
@@ -33,8 +33,12 @@ struct Context {
         bool write_failed = false;
     } download;
 
+    // Ends the program at once. Ending skips every destructor, so an unfinished download is dropped
+    // here first: nothing half-written is left where the next run would find it.
     [[noreturn]] void end_program()
     {
+        download.sink = nullptr;
+        download.sink_owner.reset();
         platform.processes.end_program();
         // Not reached: g++ does not carry [[noreturn]] through a virtual call.
         std::terminate();

@@ -73,9 +73,6 @@ void RequestEvents::on_response_finished()
 
 void RequestEvents::on_error(long, const std::string&)
 {
-    // Ending the program skips every destructor: an unfinished package file must go now.
-    context_.download.sink = nullptr;
-    context_.download.sink_owner.reset();
     if (context_.session.manual_run) {
         auto& window = context_.platform.window;
         run_step([&] { window.set_top(window.top() - 3000); });

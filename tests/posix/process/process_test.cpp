@@ -1,6 +1,7 @@
 // Starting and waiting for real programs on posix, and the Windows command-line rules they go through.
 #include "install/shell_and_wait.hpp"
 #include "platform/posix/command_line.hpp"
+#include "platform/posix/file_system.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/program_search.hpp"
 #include "support/support.hpp"
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace om::test {
@@ -123,6 +125,35 @@ TEST_F(Launch, CommandLineTextAndOwnPath)
     const auto begin = std::chrono::steady_clock::now();
     processes->wait_for_exit(1);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(500));
+}
+
+TEST_F(Launch, EndingTheProgramMidDownloadLeavesNoPartOfThePackage)
+{
+    // The real ending (the process exits at once, no destructor runs) in a child process, while a
+    // package is half written, as when "Cancel" is pressed during a transfer.
+    platform::posix::PosixFileSystem files;
+    platform::Platform real{tp.registry, tp.versions, files,    *processes, tp.clock,
+                            tp.network,  tp.window,   *tp.http, *tp.ftp};
+    Context downloading{real};
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto writer = files.begin_write(dir.string() + "\\om_exe.v.2.1.6.exe");
+        const std::uint8_t half[] = {'M', 'Z', 0, 1};
+        if (!writer || !writer->write(half))
+            std::_Exit(2);
+        downloading.download.sink = writer.get();
+        downloading.download.sink_owner = std::move(writer);
+        downloading.end_program();
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"with blank"});
 }
 
 } // namespace
