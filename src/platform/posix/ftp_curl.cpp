@@ -155,6 +155,7 @@ bool CurlFtpService::perform(Connection& connection, const Request& request, std
     curl_easy_setopt(easy, CURLOPT_USERNAME, connection.user.c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, connection.password.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROXY, ""); // the session is direct: no proxy of the environment
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connection.connect_timeout_ms);
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, response_timeout_s);
     curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));

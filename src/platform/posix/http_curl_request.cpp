@@ -3,6 +3,7 @@
 #include "platform/posix/http_curl_charset.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace om::platform::posix {
@@ -26,6 +27,21 @@ std::string host_of(const std::string& url)
         return {};
     std::string result(host);
     curl_free(host);
+    return result;
+}
+
+// The address as libcurl will send it, blanks and other unsafe characters escaped; nullopt when it
+// is not an address at all (no host, a port out of range, ...).
+std::optional<std::string> normalized_address(const std::string& url)
+{
+    CurlUrl handle(curl_url());
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_URLENCODE) != CURLUE_OK)
+        return std::nullopt;
+    char* full = nullptr;
+    if (curl_url_get(handle.get(), CURLUPART_URL, &full, 0) != CURLUE_OK || !full)
+        return std::nullopt;
+    std::string result(full);
+    curl_free(full);
     return result;
 }
 
@@ -53,7 +69,12 @@ void CurlHttpRequest::open(const std::string& method, const std::string& url, bo
         throw HttpCallFailed("only GET is supported");
     if (asynchronous)
         throw HttpCallFailed("only synchronous requests are supported");
-    url_ = url;
+    // What is not an address is refused now, as the Windows request object does, not as an error
+    // event during the send.
+    std::optional<std::string> address = normalized_address(url);
+    if (!address)
+        throw HttpCallFailed("not an http address: " + url);
+    url_ = std::move(*address);
     request_headers_.clear();
 }
 
@@ -162,6 +183,9 @@ void CurlHttpRequest::configure_transfer()
     const bool ok =
         curl_easy_setopt(easy, CURLOPT_URL, url_.c_str()) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+        // Direct, as the Windows request object goes by default: proxy variables of the environment
+        // are not the updater's configuration.
+        curl_easy_setopt(easy, CURLOPT_PROXY, "") == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, header_list_.get()) == CURLE_OK &&

@@ -145,6 +145,32 @@ TEST_F(ReleaseCheck, SupportPackageWithAndWithoutItsMarker)
     EXPECT_EQ(fakes.window.text(Control::Info), "Install both automatically?");
 }
 
+TEST_F(ReleaseCheck, AnAddressThatIsNoAddressFailsTheCheckQuietly)
+{
+    // A port out of range or not a number is refused when the request is opened: no request, no
+    // decision, and the program goes on. Blanks are escaped, and proxy variables are not used.
+    ::setenv("http_proxy", "http://127.0.0.1:9", 1);
+    const auto before = fixture->requests().size();
+    for (const std::string& site :
+         {std::string("127.0.0.1:99999/ombrix.html"), std::string("127.0.0.1:x/ombrix.html")}) {
+        s.site = site;
+        fakes.window.set_text(Control::Label1, "before");
+        EXPECT_EQ(get_new_version(context), "") << site;
+        EXPECT_EQ(label1(), "before") << site;
+    }
+    EXPECT_EQ(fixture->requests().size(), before);
+    EXPECT_EQ(fakes.processes.ended, 0);
+    std::filesystem::create_directories(fixture->root() / "a b");
+    std::filesystem::copy(fixture->root() / "ombrix.html", fixture->root() / "a b" / "ombrix.html");
+    std::filesystem::copy(fixture->root() / "support_files", fixture->root() / "a b" / "support_files");
+    std::filesystem::copy(fixture->root() / "latest_omexe", fixture->root() / "a b" / "latest_omexe");
+    s.site = host() + "/a b/ombrix.html";
+    get_new_version(context);
+    ::unsetenv("http_proxy");
+    EXPECT_TRUE(s.msi_available);
+    EXPECT_EQ(fixture->requests().back(), "/a%20b/latest_omexe/ MyCustomUser");
+}
+
 TEST_F(ReleaseCheck, FailedRequestsEndTheProgram)
 {
     // Refused, silent after accepting (about 2 s), and a name that cannot resolve.
