@@ -1,6 +1,7 @@
 // The handlers of om_update's controls and timers.
 #include "app/context.hpp"
 #include "app/om_update.hpp"
+#include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "download/download_files.hpp"
 #include "install/do_up.hpp"
@@ -26,7 +27,7 @@ void OmUpdate::on_check_now(int index)
     auto& window = context_.platform.window;
     Session& s = context_.session;
 
-    window.set_height(compact_height);
+    window.set_height(layout::compact_height);
     context_.yield();
 
     switch (index) {

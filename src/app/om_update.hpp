@@ -13,8 +13,6 @@ inline constexpr const char* updater_file_name = "om_updat.exe";
 inline constexpr const char* running_copy_file_name = "om_updater_now.exe";
 inline constexpr const char* main_executable_name = "ombrix32.exe";
 inline constexpr const char* design_title = "Ombrix Updater";
-// Window height showing everything down to the progress bar.
-inline constexpr int compact_height = 2805;
 // How long the installed updater waits for its running copy to appear before it runs in place.
 inline constexpr int copy_wait_limit_ms = 10'000;
 

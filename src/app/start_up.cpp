@@ -3,6 +3,7 @@
 #include "app/context.hpp"
 #include "app/do_wait.hpp"
 #include "app/om_update.hpp"
+#include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "release/get_new_version.hpp"
@@ -82,7 +83,7 @@ void OmUpdate::load()
     run_step([&] { command_text = platform.processes.command_line_text(); });
     const std::string received_text = command_text;
 
-    run_step([&] { window.set_height(compact_height); });
+    run_step([&] { window.set_height(layout::compact_height); });
     s.exe_listing_path.clear();
     context_.yield();
 
@@ -128,7 +129,7 @@ void OmUpdate::load()
         if (s.manual_run) {
             run_step([&] {
                 window.show();
-                window.set_top(window.top() - 3000);
+                window.set_top(window.top() - layout::move_up);
                 window.set_text(Control::Label1, "Internet Connection Error!");
             });
             do_wait(context_, 2.0F);

@@ -10,6 +10,12 @@ namespace om::layout {
 inline constexpr int twips_per_pixel = 15;
 inline constexpr int client_width = 5730;
 inline constexpr int client_height = 5865;
+// Window heights at run time: everything down to the progress bar, and tall enough for the rich
+// text panel.
+inline constexpr int compact_height = 2805;
+inline constexpr int tall_height = 4680;
+// The installation and the connection error move the window up by this much.
+inline constexpr int move_up = 3000;
 inline constexpr int count_down_ms = 200;
 inline constexpr int kill_timer_ms = 1700;
 // "MS Sans Serif", 8.25 points.
@@ -44,6 +50,14 @@ inline constexpr std::array<ControlDesign, 10> controls{{
 constexpr int pixels(int twips)
 {
     return twips / twips_per_pixel;
+}
+
+// The top edge, in pixels, at which the window first appears in a work area: centred at its compact
+// height, so that it stays on the screen when it is moved up (200 pixels), as the installation and
+// the connection error do.
+constexpr int first_top(int area_top, int area_height)
+{
+    return area_top + (area_height - pixels(compact_height)) / 2;
 }
 
 // The check_now index of a button control, -1 for any other control.

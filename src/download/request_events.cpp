@@ -2,6 +2,7 @@
 
 #include "app/context.hpp"
 #include "app/do_wait.hpp"
+#include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "release/listing_parse.hpp"
@@ -75,7 +76,7 @@ void RequestEvents::on_error(long, const std::string&)
 {
     if (context_.session.manual_run) {
         auto& window = context_.platform.window;
-        run_step([&] { window.set_top(window.top() - 3000); });
+        run_step([&] { window.set_top(window.top() - layout::move_up); });
         run_step([&] { window.set_text(Control::Label1, "Internet Connection Error!"); });
         run_step([&] { do_wait(context_, 2.0f); });
     }

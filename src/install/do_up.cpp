@@ -1,6 +1,7 @@
 #include "install/do_up.hpp"
 
 #include "app/context.hpp"
+#include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "install/command_lines.hpp"
@@ -36,7 +37,7 @@ public:
         int top = 0;
         step([&] { top = window_.top(); });
         pump();
-        step([&] { window_.set_top(top - 3000); });
+        step([&] { window_.set_top(top - layout::move_up); });
         pump(2);
         enter(s_.install_dir, true);
         step([&] { old_version_ = text::remove_all(GetFileVersionData(context_, main_exe_), " "); });

@@ -1,6 +1,7 @@
 #include "release/notify.hpp"
 
 #include "app/context.hpp"
+#include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "download/download_files.hpp"
@@ -14,8 +15,6 @@ namespace {
 using platform::Control;
 using platform::Timer;
 
-constexpr int compact_height = 2805;
-constexpr int tall_height = 4680;
 const std::string cr = "\r";
 const std::string congratulations = "Congratulations you have the latest version of Ombrix! The Web version is ";
 
@@ -44,7 +43,7 @@ void show_up_to_date(Context& context)
     const bool name_page_version = quick[2] <= web[2] || quick[1] < web[1];
     if (name_page_version) {
         run_step([&] { window.set_text(Control::Label1, congratulations + s.web_msi_version_text + " <msi>."); });
-        run_step([&] { window.set_height(compact_height); });
+        run_step([&] { window.set_height(layout::compact_height); });
     } else {
         run_step([&] { window.set_text(Control::Label1, congratulations + s.web_exe_version_text + " <om_exe>."); });
     }
@@ -112,7 +111,7 @@ void show_offer(Context& context)
 
     run_step([&] { context.yield(); });
     if (!support_pending)
-        run_step([&] { window.set_height(tall_height); });
+        run_step([&] { window.set_height(layout::tall_height); });
     run_step([&] { context.yield(); });
     run_step([&] { get_download_filenames(context); });
 }

@@ -249,6 +249,7 @@ int FltkWindow::height()
 
 void FltkWindow::set_top(int twips)
 {
+    placed_ = true;
     window_->position(window_->x(), layout::pixels(twips));
 }
 
@@ -259,6 +260,12 @@ int FltkWindow::top()
 
 void FltkWindow::show()
 {
+    if (!placed_) {
+        placed_ = true;
+        int x = 0, y = 0, w = 0, h = 0;
+        Fl::screen_work_area(x, y, w, h);
+        window_->position(x + (w - window_->w()) / 2, layout::first_top(y, h));
+    }
     window_->show();
     if (!first_show_reported_ && std::getenv("OM_REPORT_SHOWN") != nullptr) {
         // For the start-up benchmark: the wall time at which the window was first mapped.

@@ -85,6 +85,7 @@ private:
     TimerSlot count_down_{this, Timer::CountDown, 0.2};
     TimerSlot kill_timer_{this, Timer::KillTimer, 1.7};
     bool first_show_reported_ = false;
+    bool placed_ = false; // given its first place on the screen, or moved by the updater
 };
 
 } // namespace om::platform::posix

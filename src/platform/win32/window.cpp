@@ -44,8 +44,13 @@ Win32Window::Win32Window(HINSTANCE instance)
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT frame{0, 0, layout::pixels(layout::client_width), layout::pixels(layout::client_height)};
     ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    window_ = ::CreateWindowExA(0, class_name, "Ombrix Updater", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    const int frame_width = frame.right - frame.left;
+    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    window_ = ::CreateWindowExA(0, class_name, "Ombrix Updater", style,
+                                area.left + (area.right - area.left - frame_width) / 2,
+                                layout::first_top(area.top, area.bottom - area.top), frame_width,
+                                frame.bottom - frame.top, nullptr, nullptr, instance, this);
 
     // "MS Sans Serif" 8.25 pt bold for the bold controls; the others use the dialog font.
     const int font_height = -static_cast<int>(std::lround(layout::font_points * 96.0 / 72.0));

@@ -45,7 +45,7 @@ TEST_F(Handlers, CheckWithAnEmptyFieldSaysTwoBlanksAndGivesTheButtonBack)
     tp.window.on_yield = [&] { disabled_during_check |= !tp.window.enabled(Control::CheckNow0); };
     ends([&] { tp.window.press(0); });
 
-    EXPECT_EQ(tp.window.height(), compact_height);
+    EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_TRUE(disabled_during_check);
     EXPECT_TRUE(tp.window.enabled(Control::CheckNow0));
     EXPECT_FALSE(tp.window.entries("text Label1=Check  for Ombrix updates. ").empty());
@@ -115,7 +115,7 @@ TEST_F(Handlers, CancelEndsAtOnceAndUnknownIndexOnlyCompactsTheWindow)
 {
     tp.window.set_height(4680);
     EXPECT_FALSE(ends([&] { tp.window.press(7); }));
-    EXPECT_EQ(tp.window.height(), compact_height);
+    EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_TRUE(tp.processes.starts.empty());
     EXPECT_TRUE(ends([&] { tp.window.press(2); }));
     EXPECT_EQ(tp.processes.ended, 1);

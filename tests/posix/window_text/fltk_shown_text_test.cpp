@@ -40,4 +40,17 @@ TEST(FltkShownText, TextReadBackIsTheTextSet)
     EXPECT_EQ(window.text(Control::RichTextBox1), section);
 }
 
+TEST(FltkWindowPlace, FirstShownCentredSoThatMovingUpKeepsItOnTheScreen)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display";
+    om::platform::posix::FltkWindow window;
+    window.set_height(2805);
+    window.show();
+    // Xvfb's screen is 768 pixels high; the compact window is 187.
+    EXPECT_EQ(window.top(), (768 - 187) / 2 * 15);
+    window.set_top(window.top() - 3000);
+    EXPECT_GE(window.top(), 0);
+}
+
 } // namespace
