@@ -66,7 +66,8 @@ FltkWindow::FltkWindow() : title_("Ombrix Updater")
         switch (design.kind) {
         case layout::Kind::label: {
             auto* box = new Fl_Box(x, y, w, h, label);
-            box->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+            // Clipped to its box, as a Windows static control is: a long caption does not run over its neighbours.
+            box->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
             widget = box;
             break;
         }
