@@ -69,6 +69,8 @@ win_installation() {
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
+  # The updater starts with a wineserver of its own, not with one that is about to end.
+  timeout 30 wineserver -w || true
 }
 
 installation() {
@@ -77,7 +79,7 @@ installation() {
 
 start_copy() {
   if [ "$OM_E2E_PLATFORM" = win32 ]; then
-    timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
+    WINEDEBUG=err+all timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
   else
     (cd / && exec timeout 120 "$inst/om_updater_now.exe" "$@") >"$work/updater.log" 2>&1 &
   fi
@@ -95,8 +97,12 @@ frame_px() {
 
 check_wait_request() {
   local path=$1 seconds=$2
-  wait_until "$seconds" grep -q "^$path " "$site_log" ||
-    fail "the site was not asked for $path within $seconds s; it was asked for: $(cat "$site_log")"
+  if ! wait_until "$seconds" grep -q "^$path " "$site_log"; then
+    timeout 20 import -window root "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM:-e2e}_not_asked.png" 2>/dev/null || true
+    fail "the site was not asked for $path within $seconds s; it was asked for: $(cat "$site_log")
+check-in reports: $(ls "$work/ftp/check" 2>/dev/null)
+updater output: $(tail -n 20 "$work/updater.log" 2>/dev/null)"
+  fi
   date -r "$site_log" +%s%3N
 }
 
