@@ -8,6 +8,8 @@
 #include "install/shell_and_wait.hpp"
 #include "state/file_versions.hpp"
 
+#include <cstdint>
+
 namespace om {
 
 namespace {
@@ -15,9 +17,11 @@ namespace {
 using platform::Control;
 
 // Between two tests of a polling wait the window takes its events (the user can still end the program
-// with Cancel or by closing the window) instead of spinning. The waits have no time bound: a package
-// that never writes the main executable leaves the decision to the user.
+// with Cancel or by closing the window) instead of spinning.
 constexpr int poll_interval_ms = 50;
+// How long a polling wait goes on after the program it waits for has ended (every uninstall, install
+// and unpack is waited for), before it says that the file did not come or go and ends the program.
+constexpr std::int64_t wait_limit_ms = 60'000;
 
 // do_up skips every step that fails and goes on with the next (ending the program still ends it).
 class Installation {
@@ -116,14 +120,34 @@ private:
 
     void wait_until_gone()
     {
-        while (files_.file_exists(main_exe_))
-            window_.wait_events(poll_interval_ms);
+        if (!wait_for_main_exe(false))
+            give_up("Ombrix v" + old_version_ + " could not be uninstalled: " + main_exe_ + " is still there.");
     }
 
     void wait_until_present()
     {
-        while (!files_.file_exists(main_exe_))
+        if (!wait_for_main_exe(true))
+            give_up("The installation did not finish: " + main_exe_ + " was not written.");
+    }
+
+    // False when the limit passed first.
+    bool wait_for_main_exe(bool present)
+    {
+        auto& clock = context_.platform.clock;
+        const std::int64_t start = clock.monotonic_ms();
+        while (files_.file_exists(main_exe_) != present) {
+            if (clock.monotonic_ms() - start >= wait_limit_ms)
+                return false;
             window_.wait_events(poll_interval_ms);
+        }
+        return true;
+    }
+
+    // A wait that will not end any more: say so instead of waiting silently for ever, then end.
+    [[noreturn]] void give_up(const std::string& why)
+    {
+        step([&] { window_.message_box(why); });
+        context_.end_program();
     }
 
     void launch(const std::string& command_line, int window_style)

@@ -84,7 +84,7 @@ std::unique_ptr<platform::RegistryKey> FakeRegistry::open_current_user(const std
 bool FakeFiles::delete_file(const std::string& path)
 {
     log.push_back("delete " + path);
-    return files.erase(path) != 0;
+    return !undeletable.count(path) && files.erase(path) != 0;
 }
 
 bool FakeFiles::copy_file(const std::string& from, const std::string& to)

@@ -35,8 +35,9 @@ public:
     std::map<std::string, std::vector<std::uint8_t>> files;
     std::set<std::string> folders;
     std::string current = "C:\\";
-    std::vector<std::string> log;     // "delete X", "copy X -> Y", "cd X", ...
-    std::set<std::string> unwritable; // paths whose writers fail every write (a full disk)
+    std::vector<std::string> log;      // "delete X", "copy X -> Y", "cd X", ...
+    std::set<std::string> unwritable;  // paths whose writers fail every write (a full disk)
+    std::set<std::string> undeletable; // files in use: deleting them fails
 
     bool file_exists(const std::string& path) override { return files.count(path) != 0; }
     bool folder_exists(const std::string& path) override { return folders.count(path) != 0; }

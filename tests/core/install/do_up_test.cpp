@@ -157,5 +157,35 @@ TEST_F(Installation, MissingOldExecutableAndFailingStepsAreSkipped)
     EXPECT_EQ(fakes.registry.text(key, "LastSuccessRun"), "<missing>");
 }
 
+TEST_F(Installation, AWaitThatCannotEndSaysSoAfterAMinuteAndEnds)
+{
+    // A package that exits without writing the executable: after a minute of waiting in the message
+    // loop the user is told, nothing is recorded or started, and the program ends.
+    context.session.exe_available = true;
+    fakes.processes.on_start = [](const FakeProcesses::Start&) {};
+    EXPECT_THROW(do_up(context), ProgramEnded);
+    EXPECT_EQ(fakes.window.entries("box "),
+              Strings{"box The installation did not finish: C:\\Ombrix\\ombrix32.exe was not written."});
+    EXPECT_GE(fakes.window.waited_ms, 60'000);
+    EXPECT_LT(fakes.window.waited_ms, 61'000);
+    EXPECT_EQ(fakes.processes.starts.size(), 1u); // the package, not the application
+    EXPECT_EQ(fakes.registry.text(key, "LastSuccessRun"), "<missing>");
+
+    // An executable that neither the updater nor the uninstaller can remove.
+    test::TestPlatform stuck;
+    platform::Platform stuck_services = stuck.services();
+    Context stuck_context{stuck_services};
+    stuck.files.folders = {"C:\\Ombrix", "C:\\Ombrix\\om_msi"};
+    stuck.files.files[main_exe] = {};
+    stuck.files.undeletable.insert(main_exe);
+    stuck.versions.set_version(main_exe, 2, 1, 0, 5);
+    stuck_context.session.install_dir = "C:\\Ombrix\\";
+    stuck_context.session.msi_available = true;
+    EXPECT_THROW(do_up(stuck_context), ProgramEnded);
+    EXPECT_EQ(stuck.window.entries("box "),
+              Strings{"box Ombrix v2.1.5 could not be uninstalled: C:\\Ombrix\\ombrix32.exe is still there."});
+    EXPECT_EQ(stuck.processes.starts.size(), 1u); // the uninstaller only
+}
+
 } // namespace
 } // namespace om
