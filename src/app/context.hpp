@@ -2,10 +2,13 @@
 // What every routine of the session works on: the session state, the platform services and the one
 // request object of the run.
 #include "app/session.hpp"
+#include "common/log.hpp"
 #include "platform/platform.hpp"
 
 #include <exception>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace om {
 
@@ -34,9 +37,12 @@ struct Context {
     } download;
 
     // Ends the program at once. Ending skips every destructor, so an unfinished download is dropped
-    // here first: nothing half-written is left where the next run would find it.
-    [[noreturn]] void end_program()
+    // here first: nothing half-written is left where the next run would find it. `how` says in the log
+    // why the run ends.
+    [[noreturn]] void end_program(std::string_view how = "the program ends")
     {
+        log::line("End: " + std::string(how));
+        log::close();
         download.sink = nullptr;
         download.sink_owner.reset();
         platform.processes.end_program();

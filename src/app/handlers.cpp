@@ -58,7 +58,7 @@ void OmUpdate::on_check_now(int index)
     }
     case 2:
         context_.yield();
-        context_.end_program();
+        context_.end_program("the user pressed Cancel (or Exit)");
     default:
         break;
     }
@@ -85,12 +85,12 @@ void OmUpdate::on_timer(platform::Timer timer)
         window.set_text(Control::Label, window.text(Control::Label) + ".");
         return;
     }
-    context_.end_program();
+    context_.end_program("the exit count-down ran out");
 }
 
 void OmUpdate::on_unload()
 {
-    context_.end_program();
+    context_.end_program("the user closed the window");
 }
 
 } // namespace om

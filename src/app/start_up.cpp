@@ -4,6 +4,7 @@
 #include "app/do_wait.hpp"
 #include "app/om_update.hpp"
 #include "app/window_layout.hpp"
+#include "common/log.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "release/get_new_version.hpp"
@@ -24,6 +25,11 @@ std::string running_copy_title(const platform::OwnVersion& version)
 {
     return "Ombrix Web Updater [v. " + std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
            std::to_string(version.revision) + " U]";
+}
+
+std::string version_text(const platform::OwnVersion& version)
+{
+    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." + std::to_string(version.revision);
 }
 
 std::string program_base_name(const std::string& path)
@@ -106,10 +112,18 @@ void OmUpdate::load()
 
     std::string base_name;
     run_step([&] { base_name = program_base_name(platform.processes.executable_path()); });
+    std::string own_version = "unknown";
+    run_step([&] { own_version = version_text(platform.processes.own_version()); });
+    log::line("Start: updater " + own_version + ", command line \"" + received_text + "\", install_dir \"" +
+              s.install_dir + "\", " +
+              (base_name == "om_updater_now" ? "running as the copy om_updater_now"
+               : base_name == "om_updat"     ? "started as om_updat, relaunching as the copy"
+                                             : "running in place as " + base_name));
     if (base_name == "om_updat") {
         relaunch(received_text);
         // Still here: the copy could not be made or started, so this instance runs in place under its
         // own name and keeps the design title.
+        log::line("Start: the copy could not be made or started; running in place as om_updat");
     } else if (base_name == "om_updater_now") {
         run_step([&] { window.set_title(running_copy_title(platform.processes.own_version())); });
     }
@@ -134,7 +148,7 @@ void OmUpdate::load()
             });
             do_wait(context_, 2.0F);
         }
-        context_.end_program();
+        context_.end_program("no Internet connection");
     }
 
     if (take_switch(command_text, "/updated"))
@@ -224,7 +238,7 @@ void OmUpdate::relaunch(const std::string& command_text)
     });
     if (!started)
         return;
-    context_.end_program();
+    context_.end_program("relaunched as the copy: " + copy_command);
 }
 
 } // namespace om

@@ -1,6 +1,7 @@
 #pragma once
 // The window om_update as designed: sizes, positions, captions, visibility and tab order of its
-// controls, in twips (15 to a pixel). Both platform windows build their controls from this table.
+// controls, in twips (1440 to the inch: 15 to a pixel at 96 dots per inch). Both platform windows build
+// their controls from this table and turn its lengths into pixels at the screen's dots per inch.
 #include "platform/window.hpp"
 
 #include <array>
@@ -47,17 +48,46 @@ inline constexpr std::array<ControlDesign, 10> controls{{
     {platform::Control::Label, Kind::label, "Exiting ", 645, 915, 2880, 255, false, true},
 }};
 
-constexpr int pixels(int twips)
+inline constexpr int twips_per_inch = 1440;
+inline constexpr int standard_dpi = 96;
+
+// A length in twips as pixels at `dpi` dots per inch, rounded to the nearest pixel.
+constexpr int pixels(int twips, int dpi = standard_dpi)
 {
-    return twips / twips_per_pixel;
+    const long long scaled = static_cast<long long>(twips) * dpi;
+    return static_cast<int>(scaled >= 0 ? (scaled + twips_per_inch / 2) / twips_per_inch
+                                        : -((-scaled + twips_per_inch / 2) / twips_per_inch));
+}
+
+// A length in pixels at `dpi` as twips.
+constexpr int twips(int pixels, int dpi = standard_dpi)
+{
+    return static_cast<int>(static_cast<long long>(pixels) * twips_per_inch / (dpi > 0 ? dpi : standard_dpi));
+}
+
+// The font's height in pixels at `dpi` (8.25 points: 11 pixels at 96, 22 at 192).
+constexpr int font_pixels(int dpi)
+{
+    return static_cast<int>((font_points * dpi + 36) / 72);
+}
+
+// `info` is made for "om_website:". When the web-site field beside it is hidden (every prompt hides it),
+// the label takes the free width up to the progress bar's right edge, so that a question such as
+// "Install both automatically?" or a download's status shows whole.
+inline constexpr int info_left = 120;
+inline constexpr int info_design_width = 975;
+inline constexpr int info_wide_width = 90 + 5535 - info_left;
+constexpr int info_width(bool website_visible)
+{
+    return website_visible ? info_design_width : info_wide_width;
 }
 
 // The top edge, in pixels, at which the window first appears in a work area: centred at its compact
-// height, so that it stays on the screen when it is moved up (200 pixels), as the installation and
+// height, so that it stays on the screen when it is moved up (3000 twips), as the installation and
 // the connection error do.
-constexpr int first_top(int area_top, int area_height)
+constexpr int first_top(int area_top, int area_height, int dpi = standard_dpi)
 {
-    return area_top + (area_height - pixels(compact_height)) / 2;
+    return area_top + (area_height - pixels(compact_height, dpi)) / 2;
 }
 
 // The check_now index of a button control, -1 for any other control.

@@ -32,7 +32,13 @@ void rotate_if_full(const std::string& path)
     const auto size = std::filesystem::file_size(path, error);
     if (error || static_cast<long long>(size) <= rotate_bytes)
         return;
-    std::filesystem::rename(path, path + ".1", error); // replaces the old .1
+    std::filesystem::rename(path, path + ".1", error);
+    if (!error)
+        return;
+    // Some systems refuse a rename onto an existing file: the old .1 goes, then the rename is tried
+    // again. Where another run holds the file open it still fails, and the log grows until a later run.
+    std::filesystem::remove(path + ".1", error);
+    std::filesystem::rename(path, path + ".1", error);
 }
 
 std::unique_ptr<std::FILE, FileCloser> open_for_append(const std::string& path)

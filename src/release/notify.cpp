@@ -2,6 +2,7 @@
 
 #include "app/context.hpp"
 #include "app/window_layout.hpp"
+#include "common/log.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "download/download_files.hpp"
@@ -16,6 +17,19 @@ using platform::Control;
 using platform::Timer;
 
 const std::string cr = "\r";
+
+const char* yes_no(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+void log_findings(const Session& s)
+{
+    log::line("Check findings: installed " + s.installed_version + ", page \"" + s.web_msi_version_text +
+              "\", quick-update listing \"" + s.web_exe_version_text + "\"; full installer newer: " +
+              yes_no(s.msi_available) + ", quick update newer: " + yes_no(s.exe_available) +
+              ", support package: " + (s.support_available ? s.support_file : std::string("none")));
+}
 const std::string congratulations = "Congratulations you have the latest version of Ombrix! The Web version is ";
 
 // download_name := exe_address from "om_exe" through the first ".exe" after it.
@@ -92,6 +106,20 @@ void show_offer(Context& context)
 
     const std::string full_version = "A full version is available:" + cr + "<" + s.msi_address + ">. ";
     const std::string quick_update = "A quickie update (usually for bug fixes or tune-ups) is ";
+    const std::string full_offer = "the full installer <" + s.msi_address + "> (\"" + s.web_msi_version_text +
+                                   "\" is newer than " + s.installed_version + ")";
+    const std::string quick_offer = "the quick update <" + s.download_name + "> (\"" + s.web_exe_version_text + "\")";
+    if (support_pending)
+        log::line("Decision: offer the support package <" + s.support_file +
+                  "> alone (a pending support package goes before any update)");
+    else if (s.exe_available && s.msi_available)
+        log::line("Decision: offer " + full_offer + " and " + quick_offer);
+    else if (s.msi_available)
+        log::line("Decision: offer " + full_offer);
+    else if (s.exe_available)
+        log::line("Decision: offer " + quick_offer);
+    else
+        log::line("Decision: nothing to offer (the support package is already installed)");
     if (support_pending) {
         show_prompt(context,
                     "A necessary support file is available:" + cr + "<" + s.support_file +
@@ -122,10 +150,13 @@ void notify(Context& context)
 {
     const Session& s = context.session;
     run_step([&] { take_download_name(context); });
-    if (!s.support_available && !s.exe_available && !s.msi_available)
+    log_findings(s);
+    if (!s.support_available && !s.exe_available && !s.msi_available) {
+        log::line("Decision: up to date, nothing offered; the program ends after the exit count-down");
         show_up_to_date(context);
-    else
+    } else {
         show_offer(context);
+    }
 }
 
 } // namespace om

@@ -1,6 +1,7 @@
 #include "report/check_in.hpp"
 
 #include "app/context.hpp"
+#include "common/log.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "report/ftp_class.hpp"
@@ -47,23 +48,33 @@ void send_check_in(Context& context)
     const std::string name = check_in_report_name(host, address, now);
     const std::string remote_path = session.updated_run ? "ups/up_" + name : "check/" + name;
 
+    // The log names the server, the user and the remote file, never the password.
+    const std::string server = std::string("check-in FTP ") + report_server + " as " + report_user;
     {
         FTPClass ftp(platform.ftp, platform.window);
         bool opened = true; // an OpenFTP that failed with an error goes on with the next step
-        run_step([&] { opened = ftp.OpenFTP(report_server, report_user, report_password, true); });
+        const bool open_ran =
+            run_step([&] { opened = ftp.OpenFTP(report_server, report_user, report_password, true); });
+        log::line("Check-in: connect to " + server + ": " + (open_ran && opened ? "connected" : "failed"));
         if (opened) {
-            run_step([&] { ftp.PutFile(local_path, remote_path, true); });
+            bool stored = false;
+            const bool put_ran = run_step([&] { stored = ftp.PutFile(local_path, remote_path, true); });
+            log::line("Check-in: upload " + local_path + " as " + remote_path + ": " +
+                      (put_ran && stored ? "stored" : "failed"));
             run_step([&] { ftp.CloseFTP(); });
         }
     }
 
+    bool deleted = false;
     run_step([&] {
         if (platform.files.file_exists(local_path)) {
             platform.files.delete_file(local_path);
+            deleted = true;
         }
     });
+    log::line("Check-in: " + local_path + (deleted ? " deleted" : " not there to delete"));
     if (session.updated_run) {
-        context.end_program();
+        context.end_program("the check-in of an /updated run is done");
     }
 }
 

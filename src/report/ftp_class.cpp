@@ -1,5 +1,6 @@
 #include "report/ftp_class.hpp"
 
+#include "common/log.hpp"
 #include "report/ftp_date.hpp"
 
 #include <array>
@@ -44,7 +45,7 @@ bool FTPClass::OpenFTP(const std::string& Site, const std::string& Username, con
     }
     ftp().close_handle(hFTP);
     hFTP = 0;
-    window_.message_box(connect_failed_text);
+    window_.message_box(log::with_path(connect_failed_text));
     return false;
 }
 

@@ -1,6 +1,7 @@
 // The updater on posix: builds every platform service, hands them to the window logic and runs it.
 #include "app/context.hpp"
 #include "app/om_update.hpp"
+#include "common/log.hpp"
 #include "platform/posix/clock.hpp"
 #include "platform/posix/file_system.hpp"
 #include "platform/posix/ftp_curl.hpp"
@@ -11,12 +12,33 @@
 #include "platform/posix/version_reader.hpp"
 #include "platform/posix/window_fltk.hpp"
 
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// $XDG_STATE_HOME/ombrix/om_updat.log, with ~/.local/state where XDG_STATE_HOME is not set; no log
+// without either.
+std::string log_path()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && *state == '/')
+        return std::string(state) + "/ombrix/om_updat.log";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        return std::string(home) + "/.local/state/ombrix/om_updat.log";
+    return "";
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     namespace posix = om::platform::posix;
+    om::log::open(log_path(), static_cast<unsigned long>(::getpid()));
     posix::RegistryFile registry(posix::RegistryFile::default_path());
     posix::VersionReader versions;
     posix::PosixFileSystem files;
@@ -33,5 +55,7 @@ int main(int argc, char** argv)
     window.set_handler(&updater);
     updater.load();
     window.run();
+    om::log::line("End: the window's message loop ended");
+    om::log::close();
     return 0;
 }

@@ -25,11 +25,31 @@ namespace om::platform::posix {
 
 namespace {
 
-// 8.25 points at 96 dots per inch is 11 pixels; FLTK's Helvetica runs wider than MS Sans Serif, so one less
-// keeps "om_website:" inside its designed width.
-constexpr int font_pixels = 10;
-// The window manager's title bar and borders, which the design height includes.
-constexpr int frame_pixels = 30;
+// 8.25 points is 11 pixels at 96 dots per inch; FLTK's Helvetica runs wider than MS Sans Serif, so a
+// size one in eleven smaller keeps "om_website:" inside its designed width.
+int font_pixels(int dpi)
+{
+    return layout::font_pixels(dpi) * 10 / 11;
+}
+// The window manager's title bar and borders, which the design height includes (30 pixels at 96).
+constexpr int frame_twips = 450;
+
+// The screen's dots per inch as the desktop sets it for its programs (the X resource Xft.dpi, which
+// scaled desktops set); 96 where it is not set.
+int screen_dpi()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return layout::standard_dpi;
+    int dpi = layout::standard_dpi;
+    if (const char* value = XGetDefault(display, "Xft", "dpi")) {
+        const double set = std::atof(value);
+        if (set >= 48 && set <= 960)
+            dpi = static_cast<int>(set + 0.5);
+    }
+    XCloseDisplay(display);
+    return dpi;
+}
 
 struct WidgetTag {
     FltkWindow* owner;
@@ -51,14 +71,15 @@ std::string fltk_shown_text(const std::string& text)
     return shown;
 }
 
-FltkWindow::FltkWindow() : title_("Ombrix Updater")
+FltkWindow::FltkWindow() : title_("Ombrix Updater"), dpi_(screen_dpi())
 {
-    window_ = std::make_unique<Fl_Double_Window>(layout::pixels(layout::client_width),
-                                                 layout::pixels(layout::client_height), title_.c_str());
+    window_ = std::make_unique<Fl_Double_Window>(layout::pixels(layout::client_width, dpi_),
+                                                 layout::pixels(layout::client_height, dpi_), title_.c_str());
     window_->callback(&FltkWindow::on_close, this);
+    const int font_size = font_pixels(dpi_);
     for (const auto& design : layout::controls) {
-        const int x = layout::pixels(design.left), y = layout::pixels(design.top);
-        const int w = layout::pixels(design.width), h = layout::pixels(design.height);
+        const int x = layout::pixels(design.left, dpi_), y = layout::pixels(design.top, dpi_);
+        const int w = layout::pixels(design.width, dpi_), h = layout::pixels(design.height, dpi_);
         labels_[design.control] = design.text;
         shown_labels_[design.control] = fltk_shown_text(design.text);
         const char* label = shown_labels_[design.control].c_str();
@@ -95,7 +116,7 @@ FltkWindow::FltkWindow() : title_("Ombrix Updater")
             display->buffer(rich_text_.get());
             display->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
             display->textfont(design.bold ? FL_HELVETICA_BOLD : FL_HELVETICA);
-            display->textsize(font_pixels);
+            display->textsize(font_size);
             widget = display;
             break;
         }
@@ -104,11 +125,11 @@ FltkWindow::FltkWindow() : title_("Ombrix Updater")
             widget = skip_;
             break;
         }
-        widget->labelsize(font_pixels);
+        widget->labelsize(font_size);
         if (design.bold)
             widget->labelfont(FL_HELVETICA_BOLD);
         if (design.kind == layout::Kind::text_field)
-            website_->textsize(font_pixels);
+            website_->textsize(font_size);
         if (!design.visible)
             widget->hide();
         widget->user_data(new WidgetTag{this, design.control});
@@ -216,6 +237,10 @@ void FltkWindow::set_visible(Control control, bool visible)
         widgets_[control]->show();
     else
         widgets_[control]->hide();
+    if (control == Control::OmWebsite) {
+        Fl_Widget* info = widgets_[Control::Info];
+        info->size(layout::pixels(layout::info_width(visible), dpi_), info->h());
+    }
     window_->redraw();
 }
 
@@ -239,24 +264,24 @@ bool FltkWindow::enabled(Control control)
 
 void FltkWindow::set_height(int twips)
 {
-    const int client = std::max(1, layout::pixels(twips) - frame_pixels);
+    const int client = std::max(1, layout::pixels(twips - frame_twips, dpi_));
     window_->size(window_->w(), client);
 }
 
 int FltkWindow::height()
 {
-    return (window_->h() + frame_pixels) * layout::twips_per_pixel;
+    return layout::twips(window_->h(), dpi_) + frame_twips;
 }
 
 void FltkWindow::set_top(int twips)
 {
     placed_ = true;
-    window_->position(window_->x(), layout::pixels(twips));
+    window_->position(window_->x(), layout::pixels(twips, dpi_));
 }
 
 int FltkWindow::top()
 {
-    return window_->y() * layout::twips_per_pixel;
+    return layout::twips(window_->y(), dpi_);
 }
 
 void FltkWindow::show()
@@ -265,7 +290,7 @@ void FltkWindow::show()
         placed_ = true;
         int x = 0, y = 0, w = 0, h = 0;
         Fl::screen_work_area(x, y, w, h);
-        window_->position(x + (w - window_->w()) / 2, layout::first_top(y, h));
+        window_->position(x + (w - window_->w()) / 2, layout::first_top(y, h, dpi_));
     }
     window_->show();
     if (!first_show_reported_ && std::getenv("OM_REPORT_SHOWN") != nullptr) {

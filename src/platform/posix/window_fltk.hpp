@@ -1,6 +1,6 @@
 #pragma once
-// The window om_update built with FLTK: the controls at their design positions, two timers, a message
-// box, and the message loop.
+// The window om_update built with FLTK: the controls at their design positions at the screen's scale, two
+// timers, a message box, and the message loop.
 #include "platform/window.hpp"
 
 #include <map>
@@ -72,6 +72,7 @@ private:
 
     WindowEvents* events_ = nullptr;
     std::string title_;
+    int dpi_; // the screen's dots per inch; twips become pixels at this scale
     // The panel's buffer outlives the window: the panel detaches from its buffer when it is destroyed.
     std::unique_ptr<Fl_Text_Buffer> rich_text_;
     std::unique_ptr<Fl_Double_Window> window_;

@@ -18,15 +18,65 @@ constexpr int first_control_id = 100;
 constexpr UINT_PTR count_down_id = 1;
 constexpr UINT_PTR kill_timer_id = 2;
 
+constexpr DWORD window_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr UINT message_dpi_changed = 0x02E0; // WM_DPICHANGED
+
 int control_id(Control control)
 {
     return first_control_id + static_cast<int>(control);
+}
+
+// The calls of newer systems are looked up at run time, so that the program still starts where they
+// are missing.
+template <class Function> Function system_function(const char* library, const char* name)
+{
+    HMODULE module = ::GetModuleHandleA(library);
+    if (module == nullptr)
+        module = ::LoadLibraryA(library);
+    return module == nullptr ? nullptr
+                             : reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+// Per-monitor awareness, the newest form the system accepts: the window then lays itself out at each
+// monitor's scale instead of being stretched by the system. Wine refuses the v2 context (error 87).
+void declare_dpi_awareness()
+{
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    if (auto set_context = system_function<SetContext>("user32.dll", "SetProcessDpiAwarenessContext")) {
+        if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) != FALSE) // PER_MONITOR_AWARE_V2
+            return;
+        if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3))) != FALSE) // PER_MONITOR_AWARE
+            return;
+    }
+    using SetAwareness = HRESULT(WINAPI*)(int);
+    if (auto set_awareness = system_function<SetAwareness>("shcore.dll", "SetProcessDpiAwareness")) {
+        const HRESULT result = set_awareness(2);           // PROCESS_PER_MONITOR_DPI_AWARE
+        if (SUCCEEDED(result) || result == E_ACCESSDENIED) // E_ACCESSDENIED: already set by the manifest
+            return;
+    }
+    ::SetProcessDPIAware();
+}
+
+// The window's dots per inch; the screen's where the per-window query is missing.
+int window_dpi(HWND window)
+{
+    using GetDpi = UINT(WINAPI*)(HWND);
+    if (auto get_dpi = system_function<GetDpi>("user32.dll", "GetDpiForWindow")) {
+        if (const UINT dpi = get_dpi(window); dpi > 0)
+            return static_cast<int>(dpi);
+    }
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : layout::standard_dpi;
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : layout::standard_dpi;
 }
 
 } // namespace
 
 Win32Window::Win32Window(HINSTANCE instance)
 {
+    declare_dpi_awareness();
     INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&common);
     rich_edit_library_ = ::LoadLibraryA("msftedit.dll");
@@ -41,22 +91,11 @@ Win32Window::Win32Window(HINSTANCE instance)
     window_class.lpszClassName = class_name;
     ::RegisterClassExA(&window_class);
 
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT frame{0, 0, layout::pixels(layout::client_width), layout::pixels(layout::client_height)};
-    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int frame_width = frame.right - frame.left;
-    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    window_ = ::CreateWindowExA(0, class_name, "Ombrix Updater", style,
-                                area.left + (area.right - area.left - frame_width) / 2,
-                                layout::first_top(area.top, area.bottom - area.top), frame_width,
-                                frame.bottom - frame.top, nullptr, nullptr, instance, this);
-
-    // "MS Sans Serif" 8.25 pt bold for the bold controls; the others use the dialog font.
-    const int font_height = -static_cast<int>(std::lround(layout::font_points * 96.0 / 72.0));
-    bold_font_ = ::CreateFontA(font_height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-    HFONT normal_font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    // Made first and then sized at the dots per inch of the monitor it landed on.
+    window_ = ::CreateWindowExA(0, class_name, "Ombrix Updater", window_style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    dpi_ = window_dpi(window_);
+    make_fonts();
 
     for (const auto& design : layout::controls) {
         const char* kind = "STATIC";
@@ -90,27 +129,110 @@ Win32Window::Win32Window(HINSTANCE instance)
         }
         if (design.visible)
             control_style |= WS_VISIBLE;
-        HWND control = ::CreateWindowExA(
-            extended, kind, design.text, control_style, layout::pixels(design.left), layout::pixels(design.top),
-            layout::pixels(design.width), layout::pixels(design.height), window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(design.control))), instance, nullptr);
-        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.bold ? bold_font_ : normal_font), FALSE);
+        HWND control = ::CreateWindowExA(extended, kind, design.text, control_style, 0, 0, 0, 0, window_,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(design.control))),
+                                         instance, nullptr);
         if (design.kind == layout::Kind::progress_bar)
             ::SendMessageA(control, PBM_SETRANGE32, 0, 100);
         if (design.kind == layout::Kind::text_field)
             ::SendMessageA(control, EM_SETEVENTMASK, 0, ENM_CHANGE);
         controls_[design.control] = control;
     }
+    lay_out_controls();
+
+    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const SIZE frame = frame_size();
+    ::SetWindowPos(window_, nullptr, area.left + (area.right - area.left - frame.cx) / 2,
+                   layout::first_top(area.top, area.bottom - area.top, dpi_), frame.cx, frame.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Win32Window::~Win32Window()
 {
     if (window_)
         ::DestroyWindow(window_);
-    if (bold_font_)
-        ::DeleteObject(bold_font_);
+    delete_fonts();
     if (rich_edit_library_)
         ::FreeLibrary(rich_edit_library_);
+}
+
+void Win32Window::make_fonts()
+{
+    // "MS Sans Serif" 8.25 pt at the window's dots per inch: bold for the bold controls, regular for the
+    // others, so that every caption grows with the window.
+    const auto make = [](int pixels, int weight) {
+        return ::CreateFontA(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+    };
+    const int design_pixels = layout::font_pixels(dpi_);
+    normal_font_ = make(design_pixels, FW_NORMAL);
+    // Where a wider face stands in for "MS Sans Serif" (Wine), the bold size comes down a little until
+    // "om_website:" fits the width designed for it again.
+    const std::string widest = "om_website:";
+    HDC screen = ::GetDC(window_);
+    for (int pixels = design_pixels;; --pixels) {
+        bold_font_ = make(pixels, FW_BOLD);
+        SIZE size{};
+        HGDIOBJ previous = ::SelectObject(screen, bold_font_);
+        ::GetTextExtentPoint32A(screen, widest.c_str(), static_cast<int>(widest.size()), &size);
+        ::SelectObject(screen, previous);
+        if (size.cx <= layout::pixels(layout::info_design_width, dpi_) || pixels * 4 <= design_pixels * 3)
+            break;
+        ::DeleteObject(bold_font_);
+    }
+    ::ReleaseDC(window_, screen);
+}
+
+void Win32Window::delete_fonts()
+{
+    for (HFONT* font : {&bold_font_, &normal_font_}) {
+        if (*font)
+            ::DeleteObject(*font);
+        *font = nullptr;
+    }
+}
+
+SIZE Win32Window::frame_size() const
+{
+    RECT frame{0, 0, layout::pixels(layout::client_width, dpi_), layout::pixels(layout::client_height, dpi_)};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    auto adjust = system_function<AdjustForDpi>("user32.dll", "AdjustWindowRectExForDpi");
+    if (adjust == nullptr || adjust(&frame, window_style, FALSE, 0, static_cast<UINT>(dpi_)) == FALSE)
+        ::AdjustWindowRectEx(&frame, window_style, FALSE, 0);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32Window::place_control(Control control)
+{
+    for (const auto& design : layout::controls) {
+        if (design.control != control)
+            continue;
+        const int width = control == Control::Info ? layout::info_width(visible(Control::OmWebsite)) : design.width;
+        ::SetWindowPos(controls_[control], nullptr, layout::pixels(design.left, dpi_), layout::pixels(design.top, dpi_),
+                       layout::pixels(width, dpi_), layout::pixels(design.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void Win32Window::lay_out_controls()
+{
+    for (const auto& design : layout::controls) {
+        place_control(design.control);
+        ::SendMessageA(controls_[design.control], WM_SETFONT,
+                       reinterpret_cast<WPARAM>(design.bold ? bold_font_ : normal_font_), TRUE);
+    }
+    ::InvalidateRect(window_, nullptr, TRUE);
+}
+
+void Win32Window::change_dpi(int dpi, const RECT& suggested)
+{
+    const int height_twips = height();
+    dpi_ = dpi;
+    delete_fonts();
+    make_fonts();
+    lay_out_controls();
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, frame_size().cx, layout::pixels(height_twips, dpi_),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 template <class Handler> void Win32Window::dispatch(Handler&& handler)
@@ -163,6 +285,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_CLOSE:
         dispatch([](WindowEvents& events) { events.on_unload(); });
         return 0;
+    case message_dpi_changed:
+        // Moved to a monitor of another scale: the same twips at the new dots per inch.
+        change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+        return 0;
     default:
         return ::DefWindowProcA(window_, message, wparam, lparam);
     }
@@ -208,6 +334,10 @@ std::string Win32Window::text(Control control)
 void Win32Window::set_visible(Control control, bool visible)
 {
     ::ShowWindow(controls_[control], visible ? SW_SHOW : SW_HIDE);
+    if (control == Control::OmWebsite) {
+        place_control(Control::Info);
+        ::InvalidateRect(window_, nullptr, TRUE);
+    }
 }
 
 bool Win32Window::visible(Control control)
@@ -229,7 +359,7 @@ void Win32Window::set_height(int twips)
 {
     RECT frame{};
     ::GetWindowRect(window_, &frame);
-    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, layout::pixels(twips),
+    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, layout::pixels(twips, dpi_),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -237,21 +367,21 @@ int Win32Window::height()
 {
     RECT frame{};
     ::GetWindowRect(window_, &frame);
-    return (frame.bottom - frame.top) * layout::twips_per_pixel;
+    return layout::twips(frame.bottom - frame.top, dpi_);
 }
 
 void Win32Window::set_top(int twips)
 {
     RECT frame{};
     ::GetWindowRect(window_, &frame);
-    ::SetWindowPos(window_, nullptr, frame.left, layout::pixels(twips), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ::SetWindowPos(window_, nullptr, frame.left, layout::pixels(twips, dpi_), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 int Win32Window::top()
 {
     RECT frame{};
     ::GetWindowRect(window_, &frame);
-    return frame.top * layout::twips_per_pixel;
+    return layout::twips(frame.top, dpi_);
 }
 
 void Win32Window::show()

@@ -1,6 +1,7 @@
 #pragma once
 // The window om_update as a native window: STATIC labels, the check_now button array, a check box, an
-// EDIT field with EN_CHANGE, a RichEdit panel, a progress bar, SetTimer timers and MessageBoxA.
+// EDIT field with EN_CHANGE, a RichEdit panel, a progress bar, SetTimer timers and MessageBoxA. Laid out
+// at the dots per inch of its monitor, and again when it moves to a monitor of another scale.
 #include "platform/window.hpp"
 
 #include <map>
@@ -48,11 +49,21 @@ private:
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     template <class Handler> void dispatch(Handler&& handler);
     void pump();
+    void make_fonts();
+    void delete_fonts();
+    // The window's outer size around the designed client area at the current dots per inch.
+    SIZE frame_size() const;
+    // Puts a control at its designed place and size (`info` wider while the web-site field is hidden).
+    void place_control(Control control);
+    void lay_out_controls();
+    void change_dpi(int dpi, const RECT& suggested);
 
     WindowEvents* events_ = nullptr;
     HWND window_ = nullptr;
     HMODULE rich_edit_library_ = nullptr;
     HFONT bold_font_ = nullptr;
+    HFONT normal_font_ = nullptr;
+    int dpi_ = 96; // the window's dots per inch; twips become pixels at this scale
     std::map<Control, HWND> controls_;
     double progress_max_ = 100;
     double progress_value_ = 0;

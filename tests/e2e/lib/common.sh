@@ -11,6 +11,9 @@
 #   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
 #   start_display        a private Xvfb; exports DISPLAY
 #   updater_title        the title of the running copy, from the updater's own version
+#   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
+#   check_update_log     the log of a whole update holds update_log_events in order, never the password
+#   block_run_log        makes the log impossible to write (undone by unblock_run_log)
 
 e2e_pids=()
 
@@ -31,6 +34,53 @@ e2e_cleanup() {
 e2e_init() {
   work=$(mktemp -d /tmp/om-e2e.XXXXXX)
   trap e2e_cleanup EXIT
+  export XDG_STATE_HOME=$work/state
+}
+
+run_log() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    echo "$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix/om_updat.log"
+  else
+    echo "$XDG_STATE_HOME/ombrix/om_updat.log"
+  fi
+}
+
+# What a whole update writes to the log, in this order (grep -E patterns, one event each).
+update_log_events=(
+  'Start: updater [0-9]+\.[0-9]+\.[0-9]+, command line ".*/manual .*", install_dir ".*Ombrix.*"'
+  'Check-in: connect to check-in FTP .* as kelvane: connected'
+  'Check-in: upload .*current_version.txt as check/.*: stored'
+  'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
+  'End: '
+)
+
+# check_update_log: the events in order (each after the one before), and no trace of the password.
+check_update_log() {
+  local log line=0 event found
+  log=$(run_log)
+  [ -s "$log" ] || fail "no log at $log"
+  for event in "${update_log_events[@]}"; do
+    found=$(tail -n +"$((line + 1))" "$log" | grep -n -m 1 -E -- "$event" | cut -d: -f1) || true
+    [ -n "$found" ] || fail "the log lacks, after its line $line: $event
+$(cat "$log")"
+    line=$((line + found))
+  done
+  ! grep -qF '7rKp#Lwe=T%d' "$log" || fail "the log holds the FTP password"
+}
+
+# A read-only folder (for a user other than root) with a folder in the log file's place (for root).
+block_run_log() {
+  local log
+  log=$(run_log)
+  rm -rf "$log"
+  mkdir -p "$log"
+  chmod a-w "$(dirname "$log")"
+}
+unblock_run_log() {
+  local log
+  log=$(run_log)
+  chmod u+w "$(dirname "$log")"
+  rmdir "$log"
 }
 
 e2e_track() { e2e_pids+=("$@"); }

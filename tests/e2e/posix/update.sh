@@ -51,9 +51,11 @@ versions=$(reg_value "$OMBRIX_HKCU_FILE" fileversions)
 [[ $versions == *"quorin.exe: 15.0.1"* && $versions == *"vistrel.exe: 2.1.300"* ]] || fail "fileversions: $versions"
 [ -n "$(ls "$work/ftp/check")" ] || fail "no check-in report"
 [ ! -e "$inst/current_version.txt" ] || fail "current_version.txt was not uploaded and deleted"
+check_update_log
 echo "both packages: LastSuccessRun=$success fileversions=$versions"
 
-# 2. A quick update alone (the page offers nothing newer).
+# 2. A quick update alone (the page offers nothing newer), with a log that cannot be written.
+block_run_log
 fresh 2.1.5
 make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe"
 start_site "$work/site"
@@ -65,6 +67,7 @@ cmp -s "$programs/v15_0_0_1.exe" "$inst/quorin.exe" || fail "quorin.exe was not 
 [ ! -e "$inst/om_exe.v.2.1.6.exe.completed" ] || fail "a quick update got a completion marker"
 wait_until 10 application_restarted || fail "ombrix32.exe was not restarted after the quick update"
 [[ $(reg_value "$OMBRIX_HKCU_FILE" LastSuccessRun) == *"v.2.1.6"* ]] || fail "LastSuccessRun after the quick update"
+unblock_run_log
 echo "quick update alone: passed"
 
 # 3. A pending support package with a full installer on offer too: only the support package.
