@@ -35,19 +35,22 @@ int font_pixels(int dpi)
 constexpr int frame_twips = 450;
 
 // The screen's dots per inch as the desktop sets it for its programs (the X resource Xft.dpi, which
-// scaled desktops set); 96 where it is not set.
+// scaled desktops set); 96 where it is not set. The connection opened here becomes FLTK's own: one
+// that was opened and closed again could be the server's last client and make it reset.
 int screen_dpi()
 {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr)
-        return layout::standard_dpi;
+    if (fl_display == nullptr) {
+        Display* display = XOpenDisplay(nullptr);
+        if (display == nullptr)
+            return layout::standard_dpi;
+        fl_open_display(display);
+    }
     int dpi = layout::standard_dpi;
-    if (const char* value = XGetDefault(display, "Xft", "dpi")) {
+    if (const char* value = XGetDefault(fl_display, "Xft", "dpi")) {
         const double set = std::atof(value);
         if (set >= 48 && set <= 960)
             dpi = static_cast<int>(set + 0.5);
     }
-    XCloseDisplay(display);
     return dpi;
 }
 
