@@ -10,6 +10,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# check_shot FILE: the screenshot shows a window, not an empty black frame (trimmed of the black
+# screen around it, a window is wide and mostly light).
+check_shot() {
+  local width mean
+  read -r width mean < <(convert "$1" -trim -format '%w %[fx:mean]\n' info: 2>/dev/null) || fail "cannot read $1"
+  [ "$width" -ge 200 ] && awk "BEGIN { exit !($mean > 0.3) }" || fail "$1 shows no window (width $width, mean $mean)"
+  echo "demo: $1 shows the window"
+}
+# The installer comes slowly, so that the transfer can be seen.
+slow_site="--fault ombrix32_v2.1.6.msi=slow"
+
 # The same update with the win64 build under Wine: the installation is C:\OmbrixTest in a private Wine
 # prefix, registered in that prefix's registry, with 2.1.5 installed by Wine's msiexec; the updater is
 # started as om_updat.exe, the full installer is run by Wine's msiexec and the quick update is a
@@ -38,7 +49,7 @@ demo_win64() {
   printf 'Ombrix quick update 2.1.6\r\n' >"$work/readme_quick.txt"
   make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
     readme_quick.txt="$work/readme_quick.txt"
-  start_site "$work/site"
+  start_site "$work/site" $slow_site
   page="127.0.0.1:$site_port/ombrix.html"
   local products_before
   products_before=$(timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null | tr -d '\r' |
@@ -47,8 +58,12 @@ demo_win64() {
   echo "demo: installed by msiexec before the update: $products_before"
 
   run_win_update /manual "$page"
-  cp "$work/offer.png" "$shots/win64_1_offer.png" 2>/dev/null || true
-  cp "$work/installing.png" "$shots/win64_2_installing.png" 2>/dev/null || true
+  # The offer before "Install" is pressed; the transfer, taken as the first package request came in.
+  rm -f "$shots"/win64_*.png
+  cp "$work/offer.png" "$shots/win64_1_offer.png"
+  cp "$work/installing.png" "$shots/win64_2_transfer.png"
+  check_shot "$shots/win64_1_offer.png"
+  check_shot "$shots/win64_2_transfer.png"
   wait_until 15 win_application_restarted || fail "the application was not restarted"
 
   echo
@@ -99,20 +114,33 @@ make_msi "$work/site/ombrix32_v2.1.6.msi" 2.1.6
 printf 'Ombrix quick update 2.1.6\n' >"$work/readme_quick.txt"
 make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
   readme_quick.txt="$work/readme_quick.txt"
-start_site "$work/site"
+start_site "$work/site" $slow_site
 page="127.0.0.1:$site_port/ombrix.html"
 echo "demo: release site http://$page, installation $inst"
 
-# Screenshots while the updater runs: the offer, then the transfer and installation.
+# Screenshots while the updater runs: the offer (taken by run_update before it presses "Install"),
+# the installer's transfer, and the installation (msiexec takes a moment here, as it does on Windows).
+rm -f "$shots"/[0-9]_*.png
+cat >"$work/bin/msiexec.slow" <<'SH'
+#!/bin/sh
+"$(dirname "$0")/msiexec.real" "$@"
+status=$?
+[ "$1" = /package ] && sleep 2
+exit $status
+SH
+mv "$work/bin/msiexec" "$work/bin/msiexec.real" && mv "$work/bin/msiexec.slow" "$work/bin/msiexec" && chmod +x "$work/bin/msiexec"
 (
-  win=$(timeout 20 xdotool search --sync --name "Ombrix Web Updater" | head -n 1) || exit 0
-  wait_until 20 offer_made || exit 0
-  sleep 0.3
-  timeout 5 import -window root "$shots/1_offer.png" 2>/dev/null || true
+  wait_until 60 grep -q 'ombrix32_v2.1.6.msi ' "$site_log" && sleep 1 &&
+    timeout 5 import -window root "$shots/2_transfer.png"
+  wait_until 60 grep -qs '/package' "$work/msiexec.log" && sleep 1 &&
+    timeout 5 import -window root "$shots/3_installing.png"
 ) &
-e2e_track $!
+shots_pid=$!
+e2e_track "$shots_pid"
 run_update /manual "$page"
-cp "$work/after_install.png" "$shots/2_installing.png" 2>/dev/null || true
+wait "$shots_pid" || true
+cp "$work/offer.png" "$shots/1_offer.png"
+for shot in 1_offer 2_transfer 3_installing; do check_shot "$shots/$shot.png"; done
 wait_until 10 application_restarted || fail "the application was not restarted"
 
 echo

@@ -171,6 +171,9 @@ updater_title() {
   echo "Ombrix Web Updater [v. $major.$minor.$tweak U]"
 }
 
+# offer_on_screen WINDOW: the window has grown to show the rich text panel (4680 twips), as the offer does.
+offer_on_screen() { [ "$(timeout 5 xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p')" -gt 220 ]; }
+
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {
   timeout 5 xdotool mousemove --window "$1" $((($2 + 480) / 15)) $((($3 + 165) / 15)) click 1

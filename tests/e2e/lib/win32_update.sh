@@ -143,6 +143,7 @@ run_win_update() {
   local win
   win=$(timeout 30 xdotool search --sync --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
   wait_until 30 win_offer_made || fail "the updater never asked for the quick-update listing"
+  wait_until 3 offer_on_screen "$win" || true # a support package alone is offered in the compact window
   # "Install" (check_now 1 at 4710, 750 twips) appears once the offer is shown. Stopping the four
   # programs through Wine's taskkill takes a few seconds, so a press is repeated only after 10 s.
   local pressed=0
