@@ -3,7 +3,6 @@
 #include "download/signature_format.hpp"
 #include "platform/posix/signature_verifier_openssl.hpp"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>

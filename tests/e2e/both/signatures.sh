@@ -14,8 +14,7 @@ if [ "$OM_E2E_PLATFORM" = win32 ]; then
   source "$OM_SOURCE_DIR/tests/e2e/lib/win32_update.sh"
   win_e2e_init
   new_installation() { make_win_installation && make_win_site "$work/site" "$1"; }
-  pack() { make_win_quick_update "$@"; }
-  run() { run_win_update "$@"; }
+  pack() { make_win_quick_update "$@"; } && run() { run_win_update "$@"; }
   restarted() { wait_until 10 win_application_restarted; }
   products() { { timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s || true; } 2>/dev/null |
     tr -d '\r' | sed -n 's/^ *ProductName *REG_SZ *//p' | sort | tr '\n' ' '; }
@@ -23,12 +22,9 @@ if [ "$OM_E2E_PLATFORM" = win32 ]; then
   requests() { site_requests "$@"; }
 else
   source "$OM_SOURCE_DIR/tests/e2e/lib/posix_update.sh"
-  e2e_init
-  start_display
-  start_report_server
+  e2e_init && start_display && start_report_server
   new_installation() { rm -rf "$work/Ombrix" "$work/msiexec.log" && make_installation && make_site "$work/site" "$1"; }
-  pack() { make_quick_update "$@"; }
-  run() { run_update "$@"; }
+  pack() { make_quick_update "$@"; } && run() { run_update "$@"; }
   restarted() { wait_until 10 application_restarted; }
   installer_untouched() { [ ! -e "$work/msiexec.log" ]; }
 fi
@@ -40,10 +36,7 @@ fi
     ids=$(xdotool search --name "Ombrix Web Updater" 2>/dev/null || true)
     if [ "$(grep -c . <<<"$ids")" -ge 2 ]; then
       echo "$ids" >>"$work/boxes"
-      sleep 0.3
-      timeout 5 import -window root "$work/box.png" 2>/dev/null || true
-      xdotool key Return 2>/dev/null || true
-      sleep 1
+      sleep 0.3 && { xdotool key Return 2>/dev/null || true; } && sleep 1
     fi
     sleep 0.1
   done
