@@ -11,6 +11,7 @@ for tool in cmake ninja openssl x86_64-w64-mingw32-g++-posix wine xvfb-run xdoto
 done
 [ -f /usr/lib/p7zip/7zCon.sfx ] || need_install=1
 [ -d /usr/src/googletest ] || need_install=1
+[ -f /usr/include/openssl/evp.h ] || need_install=1
 if [ "$need_install" = 1 ]; then
   if [ "$(id -u)" = 0 ]; then bash .ci/install-deps.sh; else sudo bash .ci/install-deps.sh; fi
 fi
