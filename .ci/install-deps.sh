@@ -9,4 +9,5 @@ apt-get install -y -qq --no-install-recommends \
   wine wine64 \
   libcurl4-openssl-dev libfltk1.3-dev xvfb xauth xdotool imagemagick x11-utils \
   python3 python3-pyftpdlib vsftpd lighttpd wixl msitools p7zip-full \
+  libssl-dev openssl \
   iproute2 util-linux procps clang-format >/dev/null

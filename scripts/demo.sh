@@ -3,7 +3,9 @@
 # installation of Ombrix 2.1.5 is offered the full installer 2.1.6 and a quick update; the demo presses
 # "Install", and the updater downloads both, runs msiexec (a stand-in: this is not Windows) and the
 # self-extracting quick update, writes the history into the registry file and restarts the application.
-# Without a display it runs under Xvfb. Screenshots go to build/demo/.
+# Without a display it runs under Xvfb. Screenshots go to build/demo/. The updater is the build's
+# om_updat_signed (built with the key scripts/release-key.sh made in the build folder) and the demo
+# site's packages are signed with scripts/sign-release.sh, so the update takes the signed path.
 #   bash scripts/demo.sh            (first runs scripts/setup.sh posix: packages if missing, build)
 #   OM_DEMO_BUILD=<build folder> bash scripts/demo.sh   uses that build as it is, no set-up
 #   bash scripts/demo.sh --win64    the same with the win64 build under Wine (first scripts/setup.sh win64)
@@ -34,7 +36,8 @@ demo_win64() {
   fi
   [ -x "$build/tests/programs/ombrix32_2.1.6.exe" ] && [ -f "$build/tests/programs/package_sfx.exe" ] ||
     cmake --build "$build" --target om_test_programs package_sfx
-  export OM_SOURCE_DIR=$root OM_BIN_DIR=$build/bin OM_BINARY_DIR=$build OM_TEST_PROGRAMS=$build/tests/programs
+  [ -f "$build/bin/signed/om_updat.exe" ] || cmake --build "$build" --target om_updat_signed
+  export OM_SOURCE_DIR=$root OM_BIN_DIR=$build/bin/signed OM_BINARY_DIR=$build OM_TEST_PROGRAMS=$build/tests/programs
   shots=$root/build/demo
   mkdir -p "$shots"
   source "$root/tests/e2e/lib/common.sh"
@@ -49,6 +52,7 @@ demo_win64() {
   printf 'Ombrix quick update 2.1.6\r\n' >"$work/readme_quick.txt"
   make_win_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
     readme_quick.txt="$work/readme_quick.txt"
+  sign_demo_site
   start_site "$work/site" $slow_site
   page="127.0.0.1:$site_port/ombrix.html"
   local products_before
@@ -71,7 +75,7 @@ demo_win64() {
   sed 's/^/    /' "$site_log"
   echo "demo: installed by msiexec after the update: $(timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null |
     tr -d '\r' | sed -n 's/^ *ProductName *REG_SZ *//p' | tr '\n' ' ' || true)"
-  echo "demo: om_msi holds: $(ls "$inst/om_msi" | tr '\n' ' ')"
+  echo "demo: om_msi holds (with the verified signature): $(ls "$inst/om_msi" | tr '\n' ' ')"
   echo "demo: unpacked by the quick update: quorin.exe $(pe_version "$inst/quorin.exe"), readme_quick.txt: $(tr -d '\r' <"$inst/readme_quick.txt")"
   echo "demo: check-in report on the FTP server: $(ls "$work/ftp/check")"
   echo "demo: registry values written (wine reg query):"
@@ -82,6 +86,10 @@ demo_win64() {
   echo "demo: restarted application's marker (started.txt): $(tr -d '\r' <"$inst/started.txt")"
   echo "demo: ombrix32.exe is now version $(pe_version "$inst/ombrix32.exe")"
   echo "demo: screenshots in $shots"
+}
+sign_demo_site() {
+  bash "$root/scripts/sign-release.sh" "$OM_BINARY_DIR/test-release-key/release-private-key.pem" \
+    "$work/site/ombrix32_v2.1.6.msi" "$work/site/latest_omexe/om_exe.v.2.1.6.exe" | sed 's/^/demo: /'
 }
 if [ "${1:-}" = "--win64" ]; then
   demo_win64
@@ -94,7 +102,8 @@ else
   build=$(realpath "$OM_DEMO_BUILD")
 fi
 [ -x "$build/tests/programs/ombrix32_2.1.6.exe" ] || cmake --build "$build" --target om_test_programs
-export OM_SOURCE_DIR=$root OM_BIN_DIR=$build/bin OM_BINARY_DIR=$build OM_TEST_PROGRAMS=$build/tests/programs
+[ -x "$build/bin/signed/om_updat.exe" ] || cmake --build "$build" --target om_updat_signed
+export OM_SOURCE_DIR=$root OM_BIN_DIR=$build/bin/signed OM_BINARY_DIR=$build OM_TEST_PROGRAMS=$build/tests/programs
 shots=$root/build/demo
 mkdir -p "$shots"
 source "$root/tests/e2e/lib/common.sh"
@@ -114,6 +123,7 @@ make_msi "$work/site/ombrix32_v2.1.6.msi" 2.1.6
 printf 'Ombrix quick update 2.1.6\n' >"$work/readme_quick.txt"
 make_quick_update "$work/site/latest_omexe/om_exe.v.2.1.6.exe" quorin.exe="$programs/v15_0_0_1.exe" \
   readme_quick.txt="$work/readme_quick.txt"
+sign_demo_site
 start_site "$work/site" $slow_site
 page="127.0.0.1:$site_port/ombrix.html"
 echo "demo: release site http://$page, installation $inst"
@@ -156,5 +166,6 @@ for name in LastFailureRun LastSuccessRun fileversions; do
   printf '    %s = %s\n' "$name" "$(reg_value "$OMBRIX_HKCU_FILE" "$name")"
 done
 echo "demo: restarted application's marker (started.txt): $(cat "$inst/started.txt")"
+echo "demo: packages and their verified signatures kept: $(cd "$inst" && ls om_msi/*.sig ./*.sig | tr '\n' ' ')"
 echo "demo: ombrix32.exe is now $(cmp -s "$programs/ombrix32_2.1.6.exe" "$inst/ombrix32.exe" && echo 2.1.6 || echo 'NOT 2.1.6')"
 echo "demo: screenshots in $shots"

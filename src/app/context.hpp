@@ -17,6 +17,9 @@ struct Context {
 
     Session session;
     platform::Platform& platform;
+    // The release key packages must be signed with (base64 of X || Y), fixed when the program is built;
+    // empty: packages are not signature-checked.
+    std::string release_public_key;
     // The handlers of the request object's events (declared before `req`, so that `req` goes first).
     std::unique_ptr<platform::HttpEvents> req_events;
     // Created at start-up, kept until the program ends.

@@ -4,6 +4,7 @@
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "download/package_names.hpp"
+#include "download/package_signature.hpp"
 #include "download/transfer.hpp"
 #include "install/command_lines.hpp"
 #include "install/do_up.hpp"
@@ -85,7 +86,9 @@ void write_support_record(Context& context, const std::string& line)
     const std::string address =
         text::to_lower(text::replace_all(s.site, "ombrix.html", "support_files/" + s.support_file));
     fetch_to_file(context, address, package);
+    fetch_package_signature(context, address, package);
     wait_for_support_package(context, package);
+    verify_package_signature(context, package, s.support_file);
 
     // The package unpacks itself into the current folder.
     if (!files.set_current_folder(s.install_dir))
@@ -119,6 +122,7 @@ void fetch_quick_update(Context& context)
     show_status(context, "Downloading " + s.download_name);
     context.yield();
     fetch_to_file(context, s.exe_address, s.install_dir + s.download_name);
+    fetch_package_signature(context, s.exe_address, s.install_dir + s.download_name);
 }
 
 void fetch_installer(Context& context)
@@ -129,6 +133,7 @@ void fetch_installer(Context& context)
     show_status(context, "Downloading " + s.download_name);
     context.yield();
     fetch_to_file(context, s.msi_address, s.install_dir + "om_msi\\" + s.download_name);
+    fetch_package_signature(context, s.msi_address, s.install_dir + "om_msi\\" + s.download_name);
 }
 
 void fetch_packages(Context& context)

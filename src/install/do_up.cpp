@@ -4,6 +4,7 @@
 #include "app/window_layout.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
+#include "download/package_signature.hpp"
 #include "install/command_lines.hpp"
 #include "install/shell_and_wait.hpp"
 #include "state/file_versions.hpp"
@@ -209,6 +210,11 @@ void do_up(Context& context)
     Installation installation(context);
     installation.common_beginning();
     const Session& s = context.session;
+    // Every package of the path must be authentic before the first change (the main executable's deletion).
+    if (s.msi_available)
+        verify_package_signature(context, s.install_dir + "om_msi\\" + s.msi_package_name, s.msi_package_name);
+    if (s.exe_available)
+        verify_package_signature(context, s.install_dir + s.exe_package_name, s.exe_package_name);
     if (s.msi_available && s.exe_available)
         installation.full_and_quick();
     if (s.msi_available)

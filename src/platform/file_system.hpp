@@ -3,6 +3,7 @@
 // the folder separator (the posix layer reads "\" as "/").
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ public:
     virtual bool set_current_folder(const std::string& path) = 0;
     virtual std::string current_folder() = 0;
     virtual std::unique_ptr<FileWriter> begin_write(const std::string& path) = 0;
+    // The whole content of a small file; nullopt when it is missing, cannot be read or is longer than
+    // max_bytes.
+    virtual std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) = 0;
 };
 
 } // namespace om::platform

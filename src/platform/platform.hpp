@@ -7,6 +7,7 @@
 #include "platform/network.hpp"
 #include "platform/process.hpp"
 #include "platform/registry.hpp"
+#include "platform/signature_verifier.hpp"
 #include "platform/version_info.hpp"
 #include "platform/window.hpp"
 
@@ -22,6 +23,8 @@ struct Platform {
     Window& window;
     HttpService& http;
     FtpService& ftp;
+    // Checks the release signatures of packages; without it no package passes a check.
+    SignatureVerifier* signatures = nullptr;
 };
 
 } // namespace om::platform

@@ -50,6 +50,13 @@ public:
     bool set_current_folder(const std::string& path) override;
     std::string current_folder() override { return current; }
     std::unique_ptr<platform::FileWriter> begin_write(const std::string& path) override;
+    std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override
+    {
+        const auto found = files.find(path);
+        if (found == files.end() || found->second.size() > max_bytes)
+            return std::nullopt;
+        return std::string(found->second.begin(), found->second.end());
+    }
 };
 
 class FakeVersionInfo : public platform::VersionInfo {

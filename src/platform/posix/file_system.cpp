@@ -221,3 +221,28 @@ std::unique_ptr<FileWriter> PosixFileSystem::begin_write(const std::string& path
 }
 
 } // namespace om::platform::posix
+
+namespace om::platform::posix {
+
+std::optional<std::string> PosixFileSystem::read_small_file(const std::string& path, std::size_t max_bytes)
+{
+    UniqueFd fd(::open(to_posix_path(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return content;
+        content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > max_bytes)
+            return std::nullopt;
+    }
+}
+
+} // namespace om::platform::posix

@@ -28,6 +28,7 @@ public:
     // The bytes go to a uniquely named temporary file in the target's folder. A target whose name ends
     // in ".exe" is made executable: on Windows the name alone makes a file a program.
     std::unique_ptr<FileWriter> begin_write(const std::string& path) override;
+    std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override;
 };
 
 } // namespace om::platform::posix

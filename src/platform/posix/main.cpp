@@ -9,6 +9,7 @@
 #include "platform/posix/network.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
+#include "platform/posix/signature_verifier_openssl.hpp"
 #include "platform/posix/version_reader.hpp"
 #include "platform/posix/window_fltk.hpp"
 
@@ -48,9 +49,12 @@ int main(int argc, char** argv)
     posix::FltkWindow window;
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
+    posix::OpensslSignatureVerifier signatures;
 
-    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    om::platform::Platform services{registry, versions, files, processes, clock,
+                                    network,  window,   http,  ftp,       &signatures};
     om::Context context(services);
+    context.release_public_key = OM_RELEASE_PUBLIC_KEY;
     om::OmUpdate updater(context);
     window.set_handler(&updater);
     updater.load();

@@ -96,3 +96,27 @@ std::unique_ptr<FileWriter> Win32FileSystem::begin_write(const std::string& path
 }
 
 } // namespace om::platform::win32
+
+namespace om::platform::win32 {
+
+std::optional<std::string> Win32FileSystem::read_small_file(const std::string& path, std::size_t max_bytes)
+{
+    UniqueFile file = adopt_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            return content;
+        content.append(buffer, got);
+        if (content.size() > max_bytes)
+            return std::nullopt;
+    }
+}
+
+} // namespace om::platform::win32

@@ -17,6 +17,7 @@ public:
     bool set_current_folder(const std::string& path) override;
     std::string current_folder() override;
     std::unique_ptr<FileWriter> begin_write(const std::string& path) override;
+    std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override;
 };
 
 } // namespace om::platform::win32

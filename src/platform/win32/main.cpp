@@ -9,6 +9,7 @@
 #include "platform/win32/network.hpp"
 #include "platform/win32/processes.hpp"
 #include "platform/win32/registry.hpp"
+#include "platform/win32/signature_verifier_cng.hpp"
 #include "platform/win32/version_info.hpp"
 #include "platform/win32/window.hpp"
 
@@ -62,9 +63,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     win32::Win32Window window(instance);
     win32::WinHttpService http;
     win32::WinInetFtpService ftp;
+    win32::CngSignatureVerifier signatures;
 
-    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    om::platform::Platform services{registry, versions, files, processes, clock,
+                                    network,  window,   http,  ftp,       &signatures};
     om::Context context(services);
+    context.release_public_key = OM_RELEASE_PUBLIC_KEY;
     om::OmUpdate updater(context);
     window.set_handler(&updater);
     updater.load();

@@ -1,0 +1,1 @@
+om-sig-1 bYLtkc6hmZEwGD0sYg5uU1x30vEeRJ7QU3dB5iNPtAic2/qyIZaJTS3KGcw4ioFqtzpqOq4isaKwoLvOx0mvlA==

@@ -1,0 +1,1 @@
+om-sig-1 AAAA
