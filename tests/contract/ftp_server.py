@@ -7,7 +7,9 @@ MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT
       vsftpd         vsftpd in the foreground, anonymous only, ROOT as its root ("pub" writable)
       close-on-stor  pyftpdlib that drops the connection when an upload starts
       silent         accepts connections and never says a word
-Once it listens, the file STOP_FILE.ready appears. The server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first.
+PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
+server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first, and then
+removes STOP_FILE.ready.
 """
 import logging
 import os
@@ -24,8 +26,16 @@ port = int(port)
 deadline = time.monotonic() + float(lifetime)
 
 
-def say_ready():
-    open(stop_file + ".ready", "w").close()
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def say_ready(listening_port):
+    with open(stop_file + ".ready.part", "w") as out:
+        out.write(str(listening_port))
+    os.replace(stop_file + ".ready.part", stop_file + ".ready")
 
 
 def should_stop():
@@ -50,13 +60,15 @@ def run_pyftpdlib(close_on_stor):
     Handler.auth_failed_timeout = 0.1
     Handler.passive_ports = None
     server = FTPServer(("127.0.0.1", port), Handler)
-    say_ready()
+    say_ready(server.socket.getsockname()[1])
     while not should_stop():
         server.serve_forever(timeout=0.1, blocking=False, handle_exit=False)
     server.close_all()
 
 
 def run_vsftpd():
+    global port
+    port = port or free_port()
     work = root.rstrip("/") + ".vsftpd"
     os.makedirs(work + "/empty", exist_ok=True)
     ftp = pwd.getpwnam("ftp")
@@ -93,6 +105,13 @@ xferlog_enable=NO
     server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
     try:
         while not should_stop() and server.poll() is None:
+            try:
+                socket.create_connection(("127.0.0.1", port), 0.2).close()
+                break
+            except OSError:
+                time.sleep(0.05)
+        say_ready(port)
+        while not should_stop() and server.poll() is None:
             time.sleep(0.1)
     finally:
         if server.poll() is None:
@@ -105,7 +124,7 @@ def run_silent():
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", port))
     listener.listen(8)
-    say_ready()
+    say_ready(listener.getsockname()[1])
     listener.settimeout(0.1)
     held = []
     while not should_stop():
@@ -119,13 +138,12 @@ def run_silent():
     listener.close()
 
 
-if mode == "pyftpdlib":
-    run_pyftpdlib(False)
-elif mode == "close-on-stor":
-    run_pyftpdlib(True)
-elif mode == "vsftpd":
-    run_vsftpd()
-elif mode == "silent":
-    run_silent()
-else:
+modes = {"pyftpdlib": lambda: run_pyftpdlib(False), "close-on-stor": lambda: run_pyftpdlib(True),
+         "vsftpd": run_vsftpd, "silent": run_silent}
+if mode not in modes:
     sys.exit("unknown mode " + mode)
+try:
+    modes[mode]()
+finally:
+    if os.path.exists(stop_file + ".ready"):
+        os.remove(stop_file + ".ready")
