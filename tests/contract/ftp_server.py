@@ -4,7 +4,6 @@
 usage: ftp_server.py MODE PORT ROOT USER PASSWORD LIFETIME_S STOP_FILE
 
 MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT
-      vsftpd         vsftpd in the foreground, anonymous only, ROOT as its root ("pub" writable)
       close-on-stor  pyftpdlib that drops the connection when an upload starts
       silent         accepts connections and never says a word
 PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
@@ -13,10 +12,7 @@ removes STOP_FILE.ready.
 """
 import logging
 import os
-import pwd
-import signal
 import socket
-import subprocess
 import sys
 import time
 
@@ -24,12 +20,6 @@ logging.basicConfig(level=logging.ERROR)
 mode, port, root, user, password, lifetime, stop_file = sys.argv[1:8]
 port = int(port)
 deadline = time.monotonic() + float(lifetime)
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def say_ready(listening_port):
@@ -66,59 +56,6 @@ def run_pyftpdlib(close_on_stor):
     server.close_all()
 
 
-def run_vsftpd():
-    global port
-    port = port or free_port()
-    work = root.rstrip("/") + ".vsftpd"
-    os.makedirs(work + "/empty", exist_ok=True)
-    ftp = pwd.getpwnam("ftp")
-    os.chmod(root, 0o755)
-    for folder, folders, files in os.walk(root + "/pub"):
-        os.chown(folder, ftp.pw_uid, ftp.pw_gid)
-        for name in files:
-            os.chown(os.path.join(folder, name), ftp.pw_uid, ftp.pw_gid)
-    conf = work + "/vsftpd.conf"
-    with open(conf, "w") as out:
-        out.write(f"""listen=YES
-background=NO
-listen_address=127.0.0.1
-listen_port={port}
-anonymous_enable=YES
-local_enable=NO
-write_enable=YES
-anon_upload_enable=YES
-anon_mkdir_write_enable=YES
-anon_other_write_enable=YES
-anon_world_readable_only=NO
-anon_umask=022
-anon_root={root}
-no_anon_password=YES
-secure_chroot_dir={work}/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-pasv_address=127.0.0.1
-port_enable=YES
-connect_from_port_20=NO
-xferlog_enable=NO
-""")
-    server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
-    try:
-        while not should_stop() and server.poll() is None:
-            try:
-                socket.create_connection(("127.0.0.1", port), 0.2).close()
-                break
-            except OSError:
-                time.sleep(0.05)
-        say_ready(port)
-        while not should_stop() and server.poll() is None:
-            time.sleep(0.1)
-    finally:
-        if server.poll() is None:
-            server.send_signal(signal.SIGTERM)
-            server.wait(5)
-
-
 def run_silent():
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -139,7 +76,7 @@ def run_silent():
 
 
 modes = {"pyftpdlib": lambda: run_pyftpdlib(False), "close-on-stor": lambda: run_pyftpdlib(True),
-         "vsftpd": run_vsftpd, "silent": run_silent}
+         "silent": run_silent}
 if mode not in modes:
     sys.exit("unknown mode " + mode)
 try:

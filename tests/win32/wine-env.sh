@@ -8,7 +8,6 @@
 #   - om_wine_cleanup stops the prefix's wineserver and removes the copy; it runs on exit unless the
 #     caller already has its own EXIT trap (then the caller calls it). Copies left by runners that
 #     were killed are removed the next time this file is sourced.
-#   - one wineserver serves the prefix from then on until om_wine_cleanup ends it (see om_wine_serve);
 #   - Wine's own error messages reach the programs' output (WINEDEBUG err), its fixme notes do not.
 # Helpers: om_wine_new_prefix DIR (a fresh copy at DIR, exported as WINEPREFIX), om_wine_stop (stops
 # the wineserver of the current prefix and waits for it), om_wine_path UNIX_PATH (the Z: path).
@@ -49,14 +48,6 @@ om_wine_new_prefix() {
   cp -a "$om_wine_template" "$dir" || return 1
   rm -f "$dir/.om_ready"
   export WINEPREFIX=$dir
-}
-
-# A wineserver left to itself ends a few seconds after its last program, and a program that starts
-# while it is ending (as the update e2e's updater did, a wixl build and a server start after the last
-# "wine reg") dies with status 1 before running any of its own code. The server started here stays
-# until om_wine_stop, so every program of the run meets the same live server.
-om_wine_serve() {
-  timeout 20 wineserver -p >/dev/null 2>&1 || true
 }
 
 om_wine_stop() {
@@ -103,13 +94,11 @@ if [ -n "${WINEPREFIX:-}" ]; then
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     om_wine_new_prefix "$WINEPREFIX" || { echo "wine-env: cannot make $WINEPREFIX" >&2; return 1 2>/dev/null || exit 1; }
   fi
-  om_wine_serve
 else
   om_wine_prune_runs
   # Named after this very process ($BASHPID, which differs from $$ in a subshell) for the pruning above.
   om_wine_own_prefix=$om_wine_root/runs/${BASHPID:-$$}.$RANDOM
   om_wine_new_prefix "$om_wine_own_prefix" || { echo "wine-env: cannot make a Wine prefix" >&2; return 1 2>/dev/null || exit 1; }
-  om_wine_serve
 fi
 # A subshell shows its parent's EXIT trap but never runs it, so the cleanup is installed there too.
 if [ -z "$(trap -p EXIT)" ] || [ "${BASHPID:-$$}" != "$$" ]; then

@@ -70,6 +70,8 @@ win_installation() {
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
   timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
+  # The updater starts with a wineserver of its own, not with one that is about to end.
+  timeout 30 wineserver -w || true
 }
 
 installation() {
