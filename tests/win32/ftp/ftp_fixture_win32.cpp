@@ -15,9 +15,8 @@ struct FileHandle {
     HANDLE handle;
     ~FileHandle()
     {
-        if (handle != INVALID_HANDLE_VALUE) {
+        if (handle != INVALID_HANDLE_VALUE)
             CloseHandle(handle);
-        }
     }
 };
 
@@ -47,9 +46,8 @@ public:
                              std::to_string(GetTickCount64()) + "-" + std::to_string(++made);
         std::error_code ignored;
         std::filesystem::remove_all(local_form(folder), ignored);
-        if (!CreateDirectoryA(local_form(folder).c_str(), nullptr)) {
+        if (!CreateDirectoryA(local_form(folder).c_str(), nullptr))
             throw std::runtime_error("cannot make " + folder);
-        }
         folders_.push_back(folder);
         return folder;
     }
@@ -58,9 +56,8 @@ public:
     {
         std::string path = "Z:" + host_path;
         for (char& c : path) {
-            if (c == '/') {
+            if (c == '/')
                 c = '\\';
-            }
         }
         return path;
     }
@@ -68,9 +65,8 @@ public:
     void start_host_program(const std::vector<std::string>& arguments) override
     {
         std::string command_line;
-        for (const std::string& argument : arguments) {
+        for (const std::string& argument : arguments)
             command_line += (command_line.empty() ? "\"" : " \"") + argument + "\"";
-        }
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
