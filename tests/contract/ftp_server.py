@@ -4,17 +4,15 @@
 usage: ftp_server.py MODE PORT ROOT USER PASSWORD LIFETIME_S STOP_FILE
 
 MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT
-      vsftpd         vsftpd in the foreground, anonymous only, ROOT as its root ("pub" writable)
       close-on-stor  pyftpdlib that drops the connection when an upload starts
       silent         accepts connections and never says a word
-Once it listens, the file STOP_FILE.ready appears. The server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first.
+PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
+server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first, and then
+removes STOP_FILE.ready.
 """
 import logging
 import os
-import pwd
-import signal
 import socket
-import subprocess
 import sys
 import time
 
@@ -24,8 +22,10 @@ port = int(port)
 deadline = time.monotonic() + float(lifetime)
 
 
-def say_ready():
-    open(stop_file + ".ready", "w").close()
+def say_ready(listening_port):
+    with open(stop_file + ".ready.part", "w") as out:
+        out.write(str(listening_port))
+    os.replace(stop_file + ".ready.part", stop_file + ".ready")
 
 
 def should_stop():
@@ -50,54 +50,10 @@ def run_pyftpdlib(close_on_stor):
     Handler.auth_failed_timeout = 0.1
     Handler.passive_ports = None
     server = FTPServer(("127.0.0.1", port), Handler)
-    say_ready()
+    say_ready(server.socket.getsockname()[1])
     while not should_stop():
         server.serve_forever(timeout=0.1, blocking=False, handle_exit=False)
     server.close_all()
-
-
-def run_vsftpd():
-    work = root.rstrip("/") + ".vsftpd"
-    os.makedirs(work + "/empty", exist_ok=True)
-    ftp = pwd.getpwnam("ftp")
-    os.chmod(root, 0o755)
-    for folder, folders, files in os.walk(root + "/pub"):
-        os.chown(folder, ftp.pw_uid, ftp.pw_gid)
-        for name in files:
-            os.chown(os.path.join(folder, name), ftp.pw_uid, ftp.pw_gid)
-    conf = work + "/vsftpd.conf"
-    with open(conf, "w") as out:
-        out.write(f"""listen=YES
-background=NO
-listen_address=127.0.0.1
-listen_port={port}
-anonymous_enable=YES
-local_enable=NO
-write_enable=YES
-anon_upload_enable=YES
-anon_mkdir_write_enable=YES
-anon_other_write_enable=YES
-anon_world_readable_only=NO
-anon_umask=022
-anon_root={root}
-no_anon_password=YES
-secure_chroot_dir={work}/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-pasv_address=127.0.0.1
-port_enable=YES
-connect_from_port_20=NO
-xferlog_enable=NO
-""")
-    server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
-    try:
-        while not should_stop() and server.poll() is None:
-            time.sleep(0.1)
-    finally:
-        if server.poll() is None:
-            server.send_signal(signal.SIGTERM)
-            server.wait(5)
 
 
 def run_silent():
@@ -105,7 +61,7 @@ def run_silent():
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", port))
     listener.listen(8)
-    say_ready()
+    say_ready(listener.getsockname()[1])
     listener.settimeout(0.1)
     held = []
     while not should_stop():
@@ -119,13 +75,12 @@ def run_silent():
     listener.close()
 
 
-if mode == "pyftpdlib":
-    run_pyftpdlib(False)
-elif mode == "close-on-stor":
-    run_pyftpdlib(True)
-elif mode == "vsftpd":
-    run_vsftpd()
-elif mode == "silent":
-    run_silent()
-else:
+modes = {"pyftpdlib": lambda: run_pyftpdlib(False), "close-on-stor": lambda: run_pyftpdlib(True),
+         "silent": run_silent}
+if mode not in modes:
     sys.exit("unknown mode " + mode)
+try:
+    modes[mode]()
+finally:
+    if os.path.exists(stop_file + ".ready"):
+        os.remove(stop_file + ".ready")

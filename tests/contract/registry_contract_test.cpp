@@ -80,6 +80,10 @@ TEST_F(RegistryContract, NumbersAreFourLittleEndianBytesAndOtherTypesWriteNothin
     EXPECT_EQ(stored("count"), (std::vector<std::uint8_t>{7, 0, 0, 0}));
     EXPECT_EQ(stored("big"), (std::vector<std::uint8_t>{0xfe, 0xff, 0xff, 0xff}));
     EXPECT_EQ(stored("binary"), std::nullopt);
+    // A key opened for queries refuses writes.
+    EXPECT_NE(registry.open_current_user(key, platform::KeyAccess::query_value)->set("count", platform::reg_sz, {0}),
+              0);
+    EXPECT_EQ(stored("count"), (std::vector<std::uint8_t>{7, 0, 0, 0}));
 }
 
 TEST_F(RegistryContract, OddBytesRoundTripExactly)
@@ -89,6 +93,9 @@ TEST_F(RegistryContract, OddBytesRoundTripExactly)
     fixture->put_raw(key, "odd", platform::reg_sz, odd);
     fixture->put_raw(key, "blob", 3, {0, 1, 2, 0xfe});
     fixture->put_raw(key, "empty", 3, {});
+    const std::string long_text(70'000, 'x'); // longer than a first guess at the size
+    fixture->put_raw(key, "long", platform::reg_sz, bytes_of(long_text + '\0'));
+    EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, "long"), long_text);
     EXPECT_EQ(stored("odd"), odd);
     EXPECT_EQ(stored("blob"), (std::vector<std::uint8_t>{0, 1, 2, 0xfe}));
     EXPECT_EQ(stored("empty"), std::vector<std::uint8_t>{});

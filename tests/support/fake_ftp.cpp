@@ -31,9 +31,8 @@ bool FakeFtp::is(platform::FtpHandle handle, Kind kind) const
 
 std::string FakeFtp::path_of(const std::string& name) const
 {
-    if (name.starts_with("/")) {
+    if (name.starts_with("/"))
         return name.substr(1);
-    }
     return current.empty() ? name : current + "/" + name;
 }
 
@@ -62,9 +61,8 @@ platform::FtpHandle FakeFtp::connect(platform::FtpHandle session, const std::str
 {
     log.push_back("connect " + server + ":" + std::to_string(port) + " " + user_name + " " + pass + " " +
                   std::to_string(service) + " " + std::to_string(flags));
-    if (!is(session, Kind::session) || !reachable || user_name != user || pass != password) {
+    if (!is(session, Kind::session) || !reachable || user_name != user || pass != password)
         return 0;
-    }
     current.clear();
     return give(Open{Kind::connection, {}, 0, session});
 }
@@ -74,9 +72,8 @@ platform::FtpHandle FakeFtp::find_first(platform::FtpHandle connection, const st
 {
     log.push_back("find " + pattern);
     data = platform::FtpFindData{};
-    if (!is(connection, Kind::connection)) {
+    if (!is(connection, Kind::connection))
         return 0;
-    }
     // "*" lists the current folder; any other pattern names one entry.
     std::string folder = current;
     std::string name = pattern;
@@ -89,9 +86,8 @@ platform::FtpHandle FakeFtp::find_first(platform::FtpHandle connection, const st
         const auto slash = path.rfind('/');
         const std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
         const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (parent != folder || (name != "*" && text::to_lower(name) != text::to_lower(leaf))) {
+        if (parent != folder || (name != "*" && text::to_lower(name) != text::to_lower(leaf)))
             continue;
-        }
         platform::FtpFindData found{};
         found.attributes = entry.attributes;
         found.last_write_time = entry.written;
@@ -101,9 +97,8 @@ platform::FtpHandle FakeFtp::find_first(platform::FtpHandle connection, const st
         std::memcpy(found.file_name.data(), leaf.c_str(), std::min(leaf.size(), found.file_name.size() - 1));
         search.found.push_back(found);
     }
-    if (search.found.empty()) {
+    if (search.found.empty())
         return 0;
-    }
     data = search.found.front();
     search.next = 1;
     return give(std::move(search));
@@ -124,9 +119,8 @@ bool FakeFtp::get_current_directory(platform::FtpHandle connection, std::span<ch
 {
     log.push_back("pwd");
     const std::string folder = "/" + current;
-    if (!is(connection, Kind::connection) || folder.size() + 1 > length) {
+    if (!is(connection, Kind::connection) || folder.size() + 1 > length)
         return false;
-    }
     std::memcpy(buffer.data(), folder.c_str(), folder.size() + 1);
     length = static_cast<std::uint32_t>(folder.size() + (current_folder_reply_counts_nul ? 1 : 0));
     return true;
@@ -136,9 +130,8 @@ bool FakeFtp::set_current_directory(platform::FtpHandle connection, const std::s
 {
     log.push_back("cd " + name);
     const std::string path = name == "/" ? "" : path_of(name);
-    if (!is(connection, Kind::connection) || (!path.empty() && !(remote.count(path) && remote[path].folder))) {
+    if (!is(connection, Kind::connection) || (!path.empty() && !(remote.count(path) && remote[path].folder)))
         return false;
-    }
     current = path;
     return true;
 }
@@ -146,9 +139,8 @@ bool FakeFtp::set_current_directory(platform::FtpHandle connection, const std::s
 bool FakeFtp::create_directory(platform::FtpHandle connection, const std::string& name)
 {
     log.push_back("mkdir " + name);
-    if (!is(connection, Kind::connection) || remote.count(path_of(name))) {
+    if (!is(connection, Kind::connection) || remote.count(path_of(name)))
         return false;
-    }
     add_remote_folder(path_of(name));
     return true;
 }
@@ -157,9 +149,8 @@ bool FakeFtp::remove_directory(platform::FtpHandle connection, const std::string
 {
     log.push_back("rmdir " + name);
     auto found = remote.find(path_of(name));
-    if (!is(connection, Kind::connection) || found == remote.end() || !found->second.folder) {
+    if (!is(connection, Kind::connection) || found == remote.end() || !found->second.folder)
         return false;
-    }
     remote.erase(found);
     return true;
 }
@@ -183,9 +174,8 @@ bool FakeFtp::put_file(platform::FtpHandle connection, const std::string& local_
 {
     log.push_back("put " + local_path + " -> " + remote_name + " " + std::to_string(flags));
     auto source = local->files.find(local_path);
-    if (!is(connection, Kind::connection) || source == local->files.end() || fail_uploads) {
+    if (!is(connection, Kind::connection) || source == local->files.end() || fail_uploads)
         return false;
-    }
     const std::string path = path_of(remote_name);
     const auto slash = path.rfind('/');
     if (slash != std::string::npos && !(remote.count(path.substr(0, slash)) && remote[path.substr(0, slash)].folder)) {
@@ -199,9 +189,8 @@ bool FakeFtp::delete_file(platform::FtpHandle connection, const std::string& nam
 {
     log.push_back("delete " + name);
     auto found = remote.find(path_of(name));
-    if (!is(connection, Kind::connection) || found == remote.end() || found->second.folder) {
+    if (!is(connection, Kind::connection) || found == remote.end() || found->second.folder)
         return false;
-    }
     remote.erase(found);
     return true;
 }
@@ -210,9 +199,8 @@ bool FakeFtp::rename_file(platform::FtpHandle connection, const std::string& old
 {
     log.push_back("rename " + old_name + " -> " + new_name);
     auto found = remote.find(path_of(old_name));
-    if (!is(connection, Kind::connection) || found == remote.end()) {
+    if (!is(connection, Kind::connection) || found == remote.end())
         return false;
-    }
     Remote entry = found->second;
     remote.erase(found);
     remote[path_of(new_name)] = entry;
@@ -236,9 +224,8 @@ bool FakeFtp::close_handle(platform::FtpHandle handle)
 
 std::optional<std::uint32_t> FakeFtp::local_attributes(const std::string& path)
 {
-    if (local->files.count(path) == 0) {
+    if (local->files.count(path) == 0)
         return std::nullopt;
-    }
     return platform::file_attribute_archive;
 }
 
@@ -249,9 +236,8 @@ bool FakeFtp::delete_local_file(const std::string& path)
 
 bool FakeFtp::set_local_file_times(const std::string& path, platform::FileTime local_time)
 {
-    if (local->files.count(path) == 0) {
+    if (local->files.count(path) == 0)
         return false;
-    }
     local_times[path] = local_time;
     return true;
 }

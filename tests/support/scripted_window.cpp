@@ -7,72 +7,45 @@ namespace om::test {
 using platform::Control;
 using platform::Timer;
 
-const char* control_name(Control control)
-{
-    switch (control) {
-    case Control::Label1:
-        return "Label1";
-    case Control::ProgressBar1:
-        return "ProgressBar1";
-    case Control::CheckNow0:
-        return "CheckNow0";
-    case Control::Info:
-        return "info";
-    case Control::OmWebsite:
-        return "om_website";
-    case Control::CheckNow1:
-        return "CheckNow1";
-    case Control::CheckNow2:
-        return "CheckNow2";
-    case Control::RichTextBox1:
-        return "RichTextBox1";
-    case Control::Skip:
-        return "skip";
-    case Control::Label:
-        return "Label";
-    }
-    return "?";
-}
-
 namespace {
 
-// Design state of the controls.
+// Each control's name in the log, and its text and visibility as designed.
+struct Design {
+    Control control;
+    const char* name;
+    const char* text;
+    bool visible;
+};
+constexpr Design designs[] = {
+    {Control::Label1, "Label1", "Checking for update!", true},
+    {Control::ProgressBar1, "ProgressBar1", "", true},
+    {Control::CheckNow0, "CheckNow0", "Check", false},
+    {Control::Info, "info", "om_website:", true},
+    {Control::OmWebsite, "om_website", "", true},
+    {Control::CheckNow1, "CheckNow1", "Install", false},
+    {Control::CheckNow2, "CheckNow2", "Cancel", false},
+    {Control::RichTextBox1, "RichTextBox1", "RichTextBox1", true},
+    {Control::Skip, "skip", "MSI file is in om_msi directory. Skip download to use this file?", false},
+    {Control::Label, "Label", "Exiting ", false},
+};
+
+const Design& design_of(Control control)
+{
+    for (const Design& design : designs)
+        if (design.control == control)
+            return design;
+    static constexpr Design unknown{Control::Label1, "?", "", true};
+    return unknown;
+}
+
 bool visible_at_design(Control control)
 {
-    switch (control) {
-    case Control::CheckNow0:
-    case Control::CheckNow1:
-    case Control::CheckNow2:
-    case Control::Skip:
-    case Control::Label:
-        return false;
-    default:
-        return true;
-    }
+    return design_of(control).visible;
 }
 
 std::string design_text(Control control)
 {
-    switch (control) {
-    case Control::Label1:
-        return "Checking for update!";
-    case Control::CheckNow0:
-        return "Check";
-    case Control::Info:
-        return "om_website:";
-    case Control::CheckNow1:
-        return "Install";
-    case Control::CheckNow2:
-        return "Cancel";
-    case Control::RichTextBox1:
-        return "RichTextBox1";
-    case Control::Skip:
-        return "MSI file is in om_msi directory. Skip download to use this file?";
-    case Control::Label:
-        return "Exiting ";
-    default:
-        return "";
-    }
+    return design_of(control).text;
 }
 
 const char* timer_name(Timer timer)
@@ -81,6 +54,11 @@ const char* timer_name(Timer timer)
 }
 
 } // namespace
+
+const char* control_name(Control control)
+{
+    return design_of(control).name;
+}
 
 void ScriptedWindow::press(int index)
 {

@@ -8,10 +8,11 @@
 #   - om_wine_cleanup stops the prefix's wineserver and removes the copy; it runs on exit unless the
 #     caller already has its own EXIT trap (then the caller calls it). Copies left by runners that
 #     were killed are removed the next time this file is sourced.
+#   - Wine's own error messages reach the programs' output (WINEDEBUG err), its fixme notes do not.
 # Helpers: om_wine_new_prefix DIR (a fresh copy at DIR, exported as WINEPREFIX), om_wine_stop (stops
 # the wineserver of the current prefix and waits for it), om_wine_path UNIX_PATH (the Z: path).
 export WINEARCH=win64
-export WINEDEBUG=-all
+export WINEDEBUG=${OM_WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 om_wine_root=${OM_WINE_ROOT:-${OM_BINARY_DIR:-/tmp/om-wine-$(id -u)}/wine}

@@ -2,10 +2,10 @@
 #   check_begin              $work, the EXIT trap and a private X server
 #   check_serve SITE         the report server and the release site SITE on 127.0.0.1, both
 #                            self-stopping; sets site_page (the page address without scheme)
-#   posix_installation       $inst with the running copy "om_updater_now.exe", ombrix32.exe 2.1.5,
-#                            "current_version.txt" and a registry file (OMBRIX_HKCU_FILE) naming $inst/
-#   win_installation         the same in a fresh Wine prefix, at C:\Ombrix\ (in $win_inst_dos)
-#   installation             one of the two, for the platform of this build (OM_E2E_PLATFORM)
+#   installation             $inst with the running copy "om_updater_now.exe", ombrix32.exe 2.1.5 and
+#                            "current_version.txt", named by the registry: on posix a registry file
+#                            (OMBRIX_HKCU_FILE), under Wine a fresh prefix with $inst at C:\Ombrix\
+#                            (in $win_inst_dos)
 #   start_copy ARGS...       starts the running copy in the background; sets updater (its pid)
 #   slow SECONDS             a time limit for this platform: Wine takes longer to start programs
 #   frame_px                 the window frame's height in pixels, outside the X window
@@ -33,48 +33,39 @@ check_serve() {
   start_site "$1"
 }
 
-posix_installation() {
-  inst=$work/Ombrix
-  mkdir -p "$inst"
-  cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
-  cp "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
-  printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
-  cat >"$work/hkcu.reg" <<REG
-REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]
-"exepath"="$inst/"
-"ProductVersion"="2.1.5.0"
-REG
-  export OMBRIX_HKCU_FILE=$work/hkcu.reg
-}
-
 win_check_cleanup() {
   local status=$?
   set +e
+  [ "$status" = 0 ] || e2e_keep "ended with status $status"
   om_wine_cleanup
   (exit "$status")
   e2e_cleanup
 }
 
-win_installation() {
-  export WINEPREFIX=$work/prefix
-  source "$OM_SOURCE_DIR/tests/win32/wine-env.sh" || fail "no Wine prefix"
-  trap win_check_cleanup EXIT
-  win_inst_dos='C:\Ombrix\'
-  inst=$WINEPREFIX/drive_c/Ombrix
+installation() {
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then
+    export WINEPREFIX=$work/prefix
+    source "$OM_SOURCE_DIR/tests/win32/wine-env.sh" || fail "no Wine prefix"
+    trap win_check_cleanup EXIT
+    win_inst_dos='C:\Ombrix\'
+    inst=$WINEPREFIX/drive_c/Ombrix
+  else
+    inst=$work/Ombrix
+  fi
   mkdir -p "$inst"
   cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
   cp "$OM_TEST_PROGRAMS/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
-  timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
-  timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
-  # The updater starts with a wineserver of its own, not with one that is about to end.
-  timeout 30 wineserver -w || true
-}
-
-installation() {
-  if [ "$OM_E2E_PLATFORM" = win32 ]; then win_installation; else posix_installation; fi
+  if [ "$OM_E2E_PLATFORM" = win32 ]; then
+    timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
+    # The updater starts with a wineserver of its own, not with one that is about to end.
+    timeout 30 wineserver -w || true
+  else
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]\n"exepath"="%s/"\n"ProductVersion"="2.1.5.0"\n' \
+      "$inst" >"$work/hkcu.reg"
+    export OMBRIX_HKCU_FILE=$work/hkcu.reg
+  fi
 }
 
 start_copy() {

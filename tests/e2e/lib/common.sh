@@ -1,7 +1,8 @@
 # Shell helpers shared by the e2e scripts (sourced). Every server and process a script starts is
 # registered with e2e_track and stopped by the EXIT trap; every wait polls with a deadline.
 #   e2e_init             makes $work (removed at exit) and installs the trap
-#   fail MESSAGE         ends the script with "FAIL: MESSAGE"
+#   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
+#                        the run's state for diagnosis (e2e_keep)
 #   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
 #   free_port            a free TCP port on 127.0.0.1
 #   now_ms               the time in milliseconds since 1970
@@ -17,17 +18,37 @@
 
 e2e_pids=()
 
+# e2e_keep REASON: keeps what a failing run leaves, once, in a folder it names: the reason, a screenshot,
+# the processes, the work folder's small files (the updater's output, the servers' logs) and the
+# installation folder's texts; under Wine also the prefix's registry files and its drive C: listing.
+e2e_keep() {
+  [ -z "${e2e_kept:-}" ] && [ -n "${work:-}" ] && [ -d "$work" ] || return 0
+  e2e_kept=${OM_BINARY_DIR:-/tmp}/artifacts/failed/${OM_E2E_PLATFORM:-e2e}_$(basename "$0" .sh)_$(date +%H%M%S)_$$
+  mkdir -p "$e2e_kept/work" "$e2e_kept/installation" || return 0
+  printf '%s\n' "$*" >"$e2e_kept/reason.txt"
+  [ -z "${DISPLAY:-}" ] || timeout 10 import -window root "$e2e_kept/screen.png" 2>/dev/null || true
+  ps -eo pid,ppid,etimes,args >"$e2e_kept/processes.txt" 2>/dev/null || true
+  (cd "$work" && find . -path ./prefix -prune -o -type f -size -2M ! -name '*.msi' -print0 |
+    xargs -0 -r cp --parents -t "$e2e_kept/work") 2>/dev/null || true
+  [ -z "${inst:-}" ] || cp "$inst"/*.txt "$inst"/*.log "$e2e_kept/installation/" 2>/dev/null || true
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
+    # The registry reaches its files when the server ends; the run is over anyway.
+    { timeout 20 wineserver -k && timeout 20 wineserver -w; } >/dev/null 2>&1
+    cp "$WINEPREFIX"/*.reg "$e2e_kept/" 2>/dev/null || true
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -path './Program Files*' -prune -o -print) \
+      >"$e2e_kept/drive_c.txt" 2>/dev/null || true
+  fi
+  echo "the failing run's state is kept in $e2e_kept" >&2
+}
+
 e2e_cleanup() {
   local status=$?
+  [ "$status" = 0 ] || e2e_keep "ended with status $status"
   [ -n "${work:-}" ] && touch "$work/stop" 2>/dev/null
   local pid
   for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [ "$status" != 0 ] && [ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${OM_E2E_KEEP:-}" ]; then
-    echo "work folder kept: $work" >&2
-  elif [ -n "${work:-}" ]; then
-    rm -rf "$work"
-  fi
+  [ -z "${work:-}" ] || rm -rf "$work"
   return "$status"
 }
 
@@ -87,6 +108,7 @@ e2e_track() { e2e_pids+=("$@"); }
 
 fail() {
   echo "FAIL: $*" >&2
+  e2e_keep "$*"
   exit 1
 }
 

@@ -1,16 +1,26 @@
-// The registry file: the export formats it reads, the exact bytes it keeps, and how it treats a file it
-// cannot parse or one that another process rewrote.
+// What only the posix layer does: the registry file (the export formats it reads, how it treats a file
+// it cannot parse or one that another process rewrote), PE and ELF version blocks, Windows command
+// lines, and the ending of the program in the middle of a download.
+#include "app/context.hpp"
+#include "platform/posix/command_line.hpp"
+#include "platform/posix/file_system.hpp"
+#include "platform/posix/processes.hpp"
 #include "platform/posix/reg_format.hpp"
 #include "platform/posix/registry_file.hpp"
+#include "platform/posix/version_reader.hpp"
 #include "posix/foundation/temp_folder.hpp"
 #include "state/crash_detector.hpp"
+#include "state/file_versions.hpp"
+#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace om {
 namespace {
@@ -131,44 +141,6 @@ TEST_F(RegistryFileTest, ReadsARegedit4FileWithEscapesContinuationsAndDeletions)
     EXPECT_EQ(read_app_record(registry).exepath, "/opt/om/");
 }
 
-TEST_F(RegistryFileTest, WrittenFilesGiveBackEveryByte)
-{
-    platform::posix::RegHive hive;
-    auto& section = hive.key_section("HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32");
-    std::vector<std::uint8_t> all_bytes;
-    for (int b = 0; b < 256; ++b)
-        all_bytes.push_back(static_cast<std::uint8_t>(b));
-    section.values = {{"plain", 1, bytes_of(std::string("C:\\dir\\ \"q\"") + '\0')},
-                      {"no terminator", 1, bytes_of("abc")},
-                      {"two terminators", 1, {'a', 0, 0}},
-                      {"all bytes", 1, all_bytes},
-                      {"weird \"name\" \\ =[]", 3, all_bytes},
-                      {"", 4, {1, 2, 3, 4}},
-                      {"short number", 4, {1, 2}},
-                      {"type 0x20000", 0x20000, {}},
-                      {"high", 1, {0xe9, 0}}};
-    hive.key_section("HKEY_CURRENT_USER\\Software\\Empty");
-    std::string text = platform::posix::write_reg_file(hive);
-    auto again = platform::posix::parse_reg_file(bytes_of(text));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(*again, hive);
-
-    // Through the service: each value set comes back byte for byte from a fresh reader of the file.
-    write_text(file, text);
-    auto opened = registry.open_current_user(key, KeyAccess::set_value);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(opened->set("new", 1, all_bytes), 0);
-    EXPECT_EQ(opened->set("PLAIN", 1, {'z', 0}), 0); // replaces "plain", whatever the letter case
-    RegistryFile fresh(file);
-    auto reopened = fresh.open_current_user(key, KeyAccess::query_value);
-    ASSERT_TRUE(reopened);
-    EXPECT_EQ(reopened->query("new"), all_bytes);
-    EXPECT_EQ(reopened->query("plain"), (std::vector<std::uint8_t>{'z', 0}));
-    EXPECT_EQ(reopened->query("no terminator"), bytes_of("abc"));
-    // A key opened for queries refuses writes.
-    EXPECT_NE(reopened->set("x", 1, {0}), 0);
-}
-
 TEST_F(RegistryFileTest, AFileThatDoesNotParseReadsEmptyAndIsNeverOverwritten)
 {
     const std::vector<std::string> broken = {
@@ -241,6 +213,83 @@ TEST_F(RegistryFileTest, WritersInTurnLoseNoValue)
         for (int i = 0; i < per_writer; ++i)
             EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, tag + std::to_string(i)), "v") << tag << i;
     EXPECT_EQ(folder_entries().size(), 1u);
+}
+
+TEST(PosixVersionReader, PeAndElfFilesGiveTheirVersionBlock)
+{
+    const char* dir = std::getenv("OM_TEST_PROGRAMS");
+    const std::string programs = std::string(dir && *dir ? dir : OM_TEST_PROGRAMS_BUILT) + "/";
+    test::TestPlatform fakes;
+    platform::posix::VersionReader versions;
+    platform::posix::PosixFileSystem files;
+    platform::Platform services{fakes.registry, versions,     files,       fakes.processes, fakes.clock,
+                                fakes.network,  fakes.window, *fakes.http, *fakes.ftp};
+    Context context{services};
+    for (const auto& [name, text] : {std::pair{"pe/pe64_15_0_0_1.exe", " 15. 0. 1"},
+                                     {"pe/pe64_2_1_0_300.exe", " 2. 1. 300"},
+                                     {"pe/pe32_2_1_0_300.exe", " 2. 1. 300"},
+                                     {"pe/pe64_no_resource.exe", ""},
+                                     {"elf/elf64_2_1_0_300.o", " 2. 1. 300"},
+                                     {"elf/elf32_2_1_0_300.o", " 2. 1. 300"}}) {
+        if (std::filesystem::exists(programs + name)) {
+            EXPECT_EQ(GetFileVersionData(context, programs + name), text) << name;
+        }
+    }
+    EXPECT_EQ(versions.file_version_block(programs), std::vector<std::uint8_t>{}); // a folder
+}
+
+TEST(WindowsCommandLine, SplitsLikeCommandLineToArgv)
+{
+    using Args = std::vector<std::string>;
+    const std::pair<std::string, Args> cases[] = {
+        {"taskkill /f /im \"om_tarsel.exe\"", {"taskkill", "/f", "/im", "om_tarsel.exe"}},
+        // The program name takes no escapes: backslashes stay, quotes only group.
+        {"\"C:\\Program Files\\Om\\\" -y -o", {"C:\\Program Files\\Om\\", "-y", "-o"}},
+        {"  a\\b\\c  \"d e\"f g", {"a\\b\\c", "d ef", "g"}},
+        // 2n backslashes before a quote: n backslashes, the quote toggles; 2n+1: n and a literal quote.
+        {"p a\\\\\"b c\" d", {"p", "a\\b c", "d"}},
+        {"p a\\\"b c", {"p", "a\"b", "c"}},
+        {"p a\\\\\\\"b", {"p", "a\\\"b"}},
+        {"p \"a\"\"b\" \"\"", {"p", "a\"b", ""}},
+        {"p dir\\ \"x\\\\\"", {"p", "dir\\", "x\\"}},
+        {"   ", {}},
+    };
+    for (const auto& [line, args] : cases)
+        EXPECT_EQ(platform::posix::split_windows_command_line(line), args) << line;
+    // The arguments as the shell passed them, joined by blanks (the address's blanks are removed later).
+    platform::posix::VersionReader versions;
+    EXPECT_EQ(platform::posix::PosixProcesses({"/manual", "a b/ombrix.html"}, versions).command_line_text(),
+              "/manual a b/ombrix.html");
+}
+
+TEST(PosixEnding, EndingTheProgramMidDownloadLeavesNoPartOfThePackage)
+{
+    // The real ending (the process exits at once, no destructor runs) in a child process, while a
+    // package is half written, as when "Cancel" is pressed during a transfer.
+    test::TempFolder folder;
+    test::TestPlatform fakes;
+    platform::posix::VersionReader versions;
+    platform::posix::PosixProcesses processes({}, versions);
+    platform::posix::PosixFileSystem files;
+    platform::Platform real{fakes.registry, versions,     files,       processes, fakes.clock,
+                            fakes.network,  fakes.window, *fakes.http, *fakes.ftp};
+    Context downloading{real};
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto writer = files.begin_write(folder.path() + "\\om_exe.v.2.1.6.exe");
+        const std::uint8_t half[] = {'M', 'Z', 0, 1};
+        if (!writer || !writer->write(half))
+            std::_Exit(2);
+        downloading.download.sink = writer.get();
+        downloading.download.sink_owner = std::move(writer);
+        downloading.end_program();
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
 } // namespace

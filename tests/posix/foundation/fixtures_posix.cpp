@@ -1,9 +1,16 @@
-// The registry contract on posix: the registry file in a test folder of its own. Keys and raw values are
-// put in by editing the file's contents directly, as another program would.
+// The contracts' fixtures on posix: the registry file in a test folder of its own (keys and raw values
+// are put in by editing the file's contents directly, as another program would), and the real file
+// system, version reader and processes over a temporary folder.
 #include "contract/registry_fixture.hpp"
+#include "contract/system_fixture.hpp"
+#include "platform/posix/file_system.hpp"
+#include "platform/posix/processes.hpp"
 #include "platform/posix/reg_format.hpp"
 #include "platform/posix/registry_file.hpp"
+#include "platform/posix/version_reader.hpp"
 #include "posix/foundation/temp_folder.hpp"
+
+#include <cstdlib>
 
 #include <fstream>
 #include <iterator>
@@ -55,11 +62,41 @@ private:
     platform::posix::RegistryFile registry_{file_};
 };
 
+class PosixSystemFixture : public SystemFixture {
+public:
+    platform::FileSystem& files() override { return files_; }
+    platform::VersionInfo& versions() override { return versions_; }
+    platform::Processes& processes() override { return processes_; }
+    const std::string& folder() override { return path_; }
+    std::string program(const std::string& name) override
+    {
+        const char* dir = std::getenv("OM_TEST_PROGRAMS");
+        return std::string(dir && *dir ? dir : OM_TEST_PROGRAMS_BUILT) + "/" + name;
+    }
+    std::string native(const std::string& path) override { return platform::posix::to_posix_path(path); }
+    void set_stand_in_sleep_ms(int milliseconds) override
+    {
+        ::setenv("OM_STAND_IN_SLEEP_MS", std::to_string(milliseconds).c_str(), 1);
+    }
+
+private:
+    TempFolder folder_;
+    std::string path_ = folder_.path() + "\\";
+    platform::posix::PosixFileSystem files_;
+    platform::posix::VersionReader versions_;
+    platform::posix::PosixProcesses processes_{{}, versions_};
+};
+
 } // namespace
 
 std::unique_ptr<RegistryFixture> make_registry_fixture()
 {
     return std::make_unique<RegistryFileFixture>();
+}
+
+std::unique_ptr<SystemFixture> make_system_fixture()
+{
+    return std::make_unique<PosixSystemFixture>();
 }
 
 } // namespace om::test

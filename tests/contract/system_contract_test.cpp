@@ -1,0 +1,197 @@
+// The file system, version information and process services of each platform, through the calls the
+// session makes: the same cases run natively on posix and against kernel32/version.dll under Wine.
+#include "app/context.hpp"
+#include "contract/registry_fixture.hpp"
+#include "contract/system_fixture.hpp"
+#include "install/shell_and_wait.hpp"
+#include "state/crash_detector.hpp"
+#include "state/file_versions.hpp"
+#include "support/test_platform.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace om::test {
+namespace {
+
+struct SystemContract : ::testing::Test {
+    std::unique_ptr<SystemFixture> fixture = make_system_fixture();
+    std::unique_ptr<RegistryFixture> registry = make_registry_fixture();
+    platform::FileSystem& files = fixture->files();
+    const std::string dir = fixture->folder();
+    TestPlatform fakes;
+    platform::Platform services{registry->registry(), fixture->versions(), files,
+                                fixture->processes(), fakes.clock,         fakes.network,
+                                fakes.window,         *fakes.http,         *fakes.ftp};
+    Context context{services};
+
+    void put(const std::string& name, const std::string& text)
+    {
+        std::ofstream(fixture->native(dir + name), std::ios::binary) << text;
+    }
+    std::string get(const std::string& name)
+    {
+        std::ifstream in(fixture->native(dir + name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::size_t entries()
+    {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(fixture->native(dir)), {}));
+    }
+    static bool write(platform::FileWriter& writer, const std::string& text)
+    {
+        return writer.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    }
+};
+
+TEST_F(SystemContract, FilesFoldersCopiesRenamesAndDeletes)
+{
+    put("a.txt", "first");
+    put("b.txt", "second");
+    EXPECT_TRUE(files.file_exists(dir + "a.txt"));
+    EXPECT_FALSE(files.file_exists(dir + "missing.txt"));
+    EXPECT_FALSE(files.file_exists(dir + "*.txt"));
+    EXPECT_FALSE(files.file_exists(""));
+    ASSERT_TRUE(files.create_folder(dir + "om_msi"));
+    EXPECT_FALSE(files.create_folder(dir + "om_msi"));
+    EXPECT_FALSE(files.file_exists(dir + "om_msi")); // a folder is not a file
+    EXPECT_TRUE(files.folder_exists(dir + "om_msi\\"));
+    EXPECT_FALSE(files.folder_exists(dir + "a.txt"));
+    EXPECT_TRUE(files.same_file(dir + "a.txt", dir + "om_msi\\..\\a.txt"));
+
+    EXPECT_TRUE(files.copy_file(dir + "a.txt", dir + "b.txt"));
+    EXPECT_EQ(get("b.txt"), "first");
+    EXPECT_FALSE(files.same_file(dir + "a.txt", dir + "b.txt"));
+    EXPECT_FALSE(files.same_file(dir + "a.txt", dir + "missing.txt"));
+    EXPECT_FALSE(files.copy_file(dir + "missing.txt", dir + "c.txt"));
+    EXPECT_FALSE(files.file_exists(dir + "c.txt"));
+
+    put("b.txt", "second");
+    EXPECT_FALSE(files.rename_file(dir + "a.txt", dir + "b.txt")); // an existing target stays
+    EXPECT_EQ(get("b.txt"), "second");
+    EXPECT_TRUE(files.rename_file(dir + "a.txt", dir + "c.txt"));
+    EXPECT_EQ(get("c.txt"), "first");
+    EXPECT_FALSE(files.file_exists(dir + "a.txt"));
+    EXPECT_TRUE(files.delete_file(dir + "c.txt"));
+    EXPECT_FALSE(files.delete_file(dir + "c.txt"));
+    EXPECT_FALSE(files.delete_file(dir + "om_msi"));
+    EXPECT_TRUE(files.folder_exists(dir + "om_msi"));
+
+    // A relative name means a file in the current folder; a folder that is not there is not entered.
+    const std::string before = files.current_folder();
+    put("om_msi\\here.txt", "x");
+    ASSERT_TRUE(files.set_current_folder(dir + "om_msi\\"));
+    EXPECT_FALSE(files.set_current_folder(dir + "nothing"));
+    EXPECT_TRUE(files.file_exists("here.txt"));
+    EXPECT_TRUE(files.same_file(files.current_folder() + "\\here.txt", dir + "om_msi\\here.txt"));
+    EXPECT_TRUE(files.set_current_folder(before));
+}
+
+TEST_F(SystemContract, AWriterShowsOnlyAWholeCommittedFile)
+{
+    put("package.exe", "old package");
+    const std::string big(3 << 20, 'x'); // larger than any write buffer
+    {
+        auto writer = files.begin_write(dir + "package.exe");
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(write(*writer, "head:"));
+        EXPECT_TRUE(write(*writer, big));
+        EXPECT_EQ(get("package.exe"), "old package");
+        EXPECT_EQ(entries(), 2u); // the new bytes sit in one file beside the target
+        EXPECT_TRUE(writer->commit());
+        EXPECT_FALSE(writer->commit());
+        EXPECT_FALSE(write(*writer, "late"));
+    }
+    EXPECT_EQ(get("package.exe"), "head:" + big);
+    {
+        auto writer = files.begin_write(dir + "notes.txt");
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(write(*writer, "abandoned"));
+    }
+    EXPECT_FALSE(files.file_exists(dir + "notes.txt"));
+    EXPECT_EQ(entries(), 1u);
+    {
+        auto writer = files.begin_write(dir + "support_installed.txt");
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(writer->commit()); // an empty file is a file
+    }
+    EXPECT_TRUE(files.file_exists(dir + "support_installed.txt"));
+    EXPECT_EQ(files.begin_write(dir + "missing\\x.msi"), nullptr);
+    // A target that is a folder: the commit fails and leaves nothing behind.
+    ASSERT_TRUE(files.create_folder(dir + "om_msi"));
+    ASSERT_TRUE(files.create_folder(dir + "om_msi\\inside"));
+    {
+        auto writer = files.begin_write(dir + "om_msi");
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(write(*writer, "x"));
+        EXPECT_FALSE(writer->commit());
+    }
+    EXPECT_EQ(entries(), 3u);
+}
+
+TEST_F(SystemContract, VersionTextsOfRealPrograms)
+{
+    put("notes.exe", "MZ but nothing more");
+    const std::pair<std::string, std::string> cases[] = {
+        {fixture->program("v15_0_0_1.exe"), " 15. 0. 1"},
+        {fixture->program("v2_1_0_300.exe"), " 2. 1. 300"},
+        {fixture->program("ombrix32_2.1.6.exe"), " 2. 1. 6"},
+        {fixture->program("no_version.exe"), ""},
+        {fixture->program("missing.exe"), ""},
+        {dir + "notes.exe", ""},
+    };
+    for (const auto& [path, text] : cases)
+        EXPECT_EQ(GetFileVersionData(context, path), text) << path;
+}
+
+TEST_F(SystemContract, DoRegSurveysARealFolderIntoTheRegistry)
+{
+    registry->create_key(app_key_path);
+    for (const auto& [from, to] : {std::pair{"ombrix32_2.1.5.exe", "ombrix32.exe"},
+                                   {"v15_0_0_1.exe", "om_updat.exe"},
+                                   {"no_version.exe", "vistrel.exe"},
+                                   {"v2_1_0_300.exe", "om_tarsel.exe"}})
+        ASSERT_TRUE(files.copy_file(fixture->program(from), dir + to));
+    ASSERT_TRUE(files.create_folder(dir + "quorin.exe")); // a folder, not a program: counts as missing
+    fakes.clock.wall = platform::WallTime{2026, 3, 7, 9, 4, 2};
+    context.session.install_dir = dir;
+    do_reg(context);
+    platform::Registry& real = registry->registry();
+    EXPECT_EQ(context.session.installed_version, "2.1.5");
+    EXPECT_EQ(read_reg_text(real, RootKey::current_user, app_key_path, "fileversions"),
+              "om_tarsel.exe: 2.1.300   quorin.exe: 0.0.0   vistrel.exe:    om_updat.exe: 15.0.1");
+    EXPECT_EQ(read_last_failure_run(real), "[Updating {v.2.1.5<-}]");
+    EXPECT_EQ(read_reg_text(real, RootKey::current_user, app_key_path, "LastSuccessRun"),
+              "[Updated {v.2.1.5: 03-07-2026 09:04:02}]");
+    // The main executable gone: "0.0.0", and the history chains the previous run.
+    ASSERT_TRUE(files.delete_file(dir + "ombrix32.exe"));
+    do_reg(context);
+    EXPECT_EQ(read_last_failure_run(real), "[Updating [Updating {v.0.0.0<-v.2.1.5<-]}]");
+}
+
+TEST_F(SystemContract, ShellAndWaitWaitsForTheProgramAndRaisesWhenItCannotStart)
+{
+    ASSERT_TRUE(files.create_folder(dir + "with blank"));
+    ASSERT_TRUE(files.copy_file(fixture->program("v15_0_0_1.exe"), dir + "with blank\\pkg.exe"));
+    fixture->set_stand_in_sleep_ms(400);
+    const auto begin = std::chrono::steady_clock::now();
+    ShellAndWait(context, "\"" + dir + "with blank\\pkg.exe\" -y -o", platform::sw_min_no_activate);
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(took, std::chrono::milliseconds(380));
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_NE(get("with blank\\started.txt").find("pkg.exe -y -o"), std::string::npos);
+
+    put("plain.exe", "data");
+    for (const std::string& line :
+         {std::string("om_no_such_program_here.exe /x"), "\"" + dir + "none.exe\"", "\"" + dir + "plain.exe\""})
+        EXPECT_THROW(ShellAndWait(context, line, 6), platform::StartFailed) << line;
+    // An identifier that names no process of ours: the wait returns at once.
+    fixture->processes().wait_for_exit(0x7ffffff0);
+}
+
+} // namespace
+} // namespace om::test

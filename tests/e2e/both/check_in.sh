@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The check-in report of the real updater (posix, or win64 under Wine with WinINet) against a real FTP
+# server on 127.0.0.1: an ordinary check leaves "check/<host>_<address>_<MM.DD.YYYY.HH.MM.SS>.txt"
+# with the bytes of "current_version.txt", which is gone from the installation folder, and goes on to
+# the release site; an "/updated" run leaves "ups/up_..." and ends after the upload without asking the
+# release site anything. posix also runs without a report server: one message box, and once it is
+# closed the file is deleted all the same and the check goes on.
+set -euo pipefail
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
+check_begin
+installation
+# The report server on 127.0.0.1 port 21, the updater's own default, when this run may take that port;
+# otherwise on a free port, to which the updater's port 21 is sent.
+start_report_server --port-21
+mkdir -p "$work/site"
+start_site "$work/site"
+if [ "$OM_E2E_PLATFORM" = posix ]; then host=$(hostname); else host='[^_]+'; fi
+name_pattern="${host}_[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+_${report_stamp_pattern}"
+site_asked() { [ -s "$site_log" ]; }
+
+# 1. An ordinary check: runs until the release site is asked, then the run is ended.
+printf 'ombrix 2.1.5\r\nbuild 300\r\n' >"$inst/current_version.txt"
+before=$(date +%s)
+start_copy "$site_page"
+wait_until "$(slow 20)" eval 'site_asked || ! kill -0 '"$updater"' 2>/dev/null' || true
+after=$(date +%s)
+if [ "$OM_E2E_PLATFORM" = win32 ]; then om_wine_stop; else kill "$updater" 2>/dev/null || true; fi
+wait "$updater" 2>/dev/null || true
+report=$(ls "$work/ftp/check")
+[ "$(echo "$report" | wc -l)" = 1 ] || fail "check/ holds: $report"
+echo "$report" | grep -Eq "^${name_pattern}\$" || fail "report name $report"
+t=$(report_name_time "$report")
+[ "$t" -ge "$before" ] && [ "$t" -le "$after" ] || fail "report time $t outside $before..$after"
+printf 'ombrix 2.1.5\r\nbuild 300\r\n' | cmp -s - "$work/ftp/check/$report" || fail "report bytes differ"
+[ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there"
+site_asked || fail "the check did not go on to the release site"
+
+# 2. An "/updated" run: "ups/up_...", then the program ends before any request to the release site.
+: >"$site_log"
+printf 'after update\n' >"$inst/current_version.txt"
+start_copy /updated "$site_page"
+wait "$updater" || fail "the /updated run did not end by itself ($?)"
+ups=$(ls "$work/ftp/ups")
+echo "$ups" | grep -Eq "^up_${name_pattern}\$" || fail "ups name $ups"
+printf 'after update\n' | cmp -s - "$work/ftp/ups/$ups" || fail "ups report bytes differ"
+[ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there after /updated"
+! site_asked || fail "the /updated run went on to the release site"
+[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "the /updated run wrote to check/"
+
+if [ "$OM_E2E_PLATFORM" = posix ]; then
+  # 3. No report server.
+  printf 'offline report\n' >"$inst/current_version.txt"
+  export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$(free_port)
+  start_copy "$site_page"
+  boxes() { [ "$(xdotool search --name "Ombrix Web Updater" 2>/dev/null | wc -l)" -ge 2 ]; }
+  wait_until 10 boxes || fail "no message box"
+  sleep 0.3
+  check_shot posix_check_in_box.png
+  [ -e "$inst/current_version.txt" ] || fail "the file went before the box was closed"
+  xdotool key Return
+  wait_until 10 site_asked || fail "the check did not go on without a report server"
+  [ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there without a server"
+  [ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "a report arrived without a server"
+fi
+echo "$OM_E2E_PLATFORM check-in e2e passed: check/$report ups/$ups"

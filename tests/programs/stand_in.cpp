@@ -1,0 +1,65 @@
+// A stand-in for one of the application's programs: it notes that it was started and with what, then
+// waits as long as the test asks and exits 0. Built once per version it carries: in the ELF section
+// ".om_version" on posix, in a VERSIONINFO resource on win32.
+//   - appends "<own file name> <args...>" to the file named by OM_STAND_IN_LOG, when set;
+//   - appends the same line to "started.txt" in its own folder (so a test can see a restart);
+//   - sleeps OM_STAND_IN_SLEEP_MS milliseconds, when set.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+constexpr const char* line_end = "\r\n";
+#else
+#include "platform/posix/version_block.hpp"
+#include <unistd.h>
+constexpr const char* line_end = "\n";
+#ifdef OM_PROGRAM_VERSION
+// OM_PROGRAM_VERSION is "major,minor,patch,tweak": expanded first, then split into the four numbers.
+#define OM_EMBED_PROGRAM_VERSION(...) OM_EMBED_VERSION_BLOCK(__VA_ARGS__)
+OM_EMBED_PROGRAM_VERSION(OM_PROGRAM_VERSION);
+#endif
+#endif
+
+namespace {
+
+std::string own_path()
+{
+    char buffer[4096] = {};
+#ifdef _WIN32
+    const long n = static_cast<long>(::GetModuleFileNameA(nullptr, buffer, sizeof buffer));
+#else
+    const long n = static_cast<long>(::readlink("/proc/self/exe", buffer, sizeof buffer - 1));
+#endif
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+// C stdio rather than iostreams keeps the statically linked Windows stand-ins small.
+void append_line(const std::string& file, const std::string& line)
+{
+    if (std::FILE* out = std::fopen(file.c_str(), "ab")) {
+        std::fputs((line + line_end).c_str(), out);
+        std::fclose(out);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string path = own_path();
+    const std::size_t slash = path.find_last_of("/\\");
+    // Without a separator (npos + 1 == 0): no folder, and the whole path is the name.
+    std::string line = path.substr(slash + 1);
+    for (int i = 1; i < argc; ++i)
+        line += std::string(" ") + argv[i];
+    if (const char* log = std::getenv("OM_STAND_IN_LOG"); log && *log)
+        append_line(log, line);
+    append_line(path.substr(0, slash + 1) + "started.txt", line);
+    if (const char* sleep_ms = std::getenv("OM_STAND_IN_SLEEP_MS"); sleep_ms && *sleep_ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(sleep_ms)));
+    return 0;
+}
