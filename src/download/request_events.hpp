@@ -7,6 +7,11 @@ namespace om {
 
 struct Context;
 
+// Size limits of one response: a release page or listing is a few KB, and no real installer comes near
+// 4 GB (a package is also held to its announced length). Past its limit a response is aborted.
+inline constexpr long long discovery_cap_bytes = 16LL * 1024 * 1024;
+inline constexpr long long package_cap_bytes = 4LL * 1024 * 1024 * 1024;
+
 class RequestEvents : public platform::HttpEvents {
 public:
     explicit RequestEvents(Context& context) : context_(context) {}
@@ -17,6 +22,8 @@ public:
     [[noreturn]] void on_error(long number, const std::string& description) override;
 
 private:
+    void refuse_oversized(long long cap);
+
     Context& context_;
 };
 

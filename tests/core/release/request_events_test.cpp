@@ -1,135 +1,103 @@
 #include "download/request_events.hpp"
 #include "release/get_new_version.hpp"
+#include "release/release_request.hpp"
 
 #include "release_fixture.hpp"
 
 namespace om {
 namespace {
 
-using platform::Control;
-
-// A sink that keeps what it is given, and can be told to fail.
-class MemorySink : public platform::FileWriter {
-public:
-    std::string bytes;
-    bool fail = false;
-    bool write(std::span<const std::uint8_t> chunk) override
-    {
-        if (fail)
-            return false;
-        bytes.append(chunk.begin(), chunk.end());
-        return true;
-    }
-    bool commit() override { return true; }
-};
-
 struct Events : test::ReleaseSession {
-    const std::string file_url = "http://127.0.0.1/rel/file.bin";
-
-    Events()
+    const std::string url = "http://127.0.0.1/rel/file.bin";
+    Events() { ensure_request_object(context); }
+    // Fetches the file, whose response is `body` in `chunks`, with "Content-Length" `length` ("-": none).
+    void fetch(const std::string& body, std::vector<std::size_t> chunks = {}, const std::string& length = "")
     {
-        context.req = http.create_request();
-        context.req_events = std::make_unique<RequestEvents>(context);
-        context.req->set_events(context.req_events.get());
-    }
-    void fetch(const std::string& url = "http://127.0.0.1/rel/file.bin")
-    {
+        http.responses[url] =
+            test::FakeResponse{.body = body, .chunks = chunks, .headers = {}, .no_content_length = length == "-"};
+        if (!length.empty() && length != "-")
+            http.responses[url].headers["Content-Length"] = length;
+        fakes.window.log.clear();
         context.req->open("GET", url, false);
         context.req->send();
     }
-    // Replaces the file's response with a body in the given chunks.
-    test::FakeResponse& respond(const std::string& body, std::vector<std::size_t> chunks = {})
-    {
-        auto& response = http.responses[file_url] = test::FakeResponse{};
-        response.body = body;
-        response.chunks = std::move(chunks);
-        return response;
-    }
-    std::vector<std::string> values() { return fakes.window.entries("value="); }
+    std::string received() { return std::string(s.received_bytes.begin(), s.received_bytes.end()); }
 };
 
 TEST_F(Events, ProgressFollowsTheChunksWithinTheMaximum)
 {
-    respond(std::string(1000, 'x'), {400, 400, 200});
-    fetch();
-    EXPECT_EQ(fakes.window.entries("max="), (std::vector<std::string>{"max=1000"}));
-    EXPECT_EQ(values(), (std::vector<std::string>{"value=400", "value=800", "value=1000"}));
-    EXPECT_EQ(fakes.window.progress_value(), 1000);
-    // The window is shown and put on top at the response start.
-    EXPECT_EQ(fakes.window.entries("show").size(), 1u);
-    EXPECT_EQ(fakes.window.entries("on_top").size(), 1u);
-    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), std::string(1000, 'x'));
-
+    fetch(std::string(1000, 'x'), {400, 400, 200});
+    EXPECT_EQ(fakes.window.log,
+              (std::vector<std::string>{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
     // A chunk that would pass the maximum moves nothing and processes no messages.
     fakes.window.set_progress_value(0);
-    fakes.window.log.clear();
-    respond(std::string(1200, 'y')).headers["Content-Length"] = "1000 bytes";
     const int yields_before = fakes.window.yields;
-    fetch();
-    EXPECT_EQ(values(), std::vector<std::string>{});
+    fetch(std::string(1200, 'y'), {}, "1000 bytes");
+    EXPECT_EQ(fakes.window.entries("value="), std::vector<std::string>{});
     EXPECT_EQ(fakes.window.yields - yields_before, 1); // the one of the response start
-    EXPECT_EQ(fakes.window.progress_max(), 1000);
-    EXPECT_EQ(s.received_bytes.size(), 1200u);
-
-    // Without "Content-Length" the maximum stays; the value goes on from where it was.
-    fakes.window.set_progress_value(900);
-    respond(std::string(300, 'z'), {50, 50, 200}).no_content_length = true;
-    fetch();
-    EXPECT_EQ(fakes.window.progress_max(), 1000);
-    EXPECT_EQ(fakes.window.progress_value(), 1000);
-    EXPECT_EQ(s.received_bytes.size(), 300u);
-    EXPECT_EQ(context.download.expected_bytes, -1);
+    EXPECT_EQ(received(), std::string(1200, 'y'));
+    // Lengths that are no byte count a long long holds leave the maximum as it was; the value goes on.
+    for (const char* length : {"-", "9223372036854775807", "99999999999999999999", "-99999999999999999999", "-5",
+                               "340282366920938463463374607431768211456"}) {
+        fakes.window.set_progress_value(900);
+        fetch(std::string(300, 'z'), {50, 50, 200}, length);
+        EXPECT_EQ(fakes.window.log, (std::vector<std::string>{"show", "on_top", "value=950", "value=1000"})) << length;
+        EXPECT_EQ(context.download.expected_bytes, -1) << length;
+        EXPECT_EQ(received(), std::string(300, 'z')) << length;
+    }
 }
 
 TEST_F(Events, FinishedResponsesGoWhereTheFlagsSay)
 {
-    http.responses[file_url].body = "first";
-    fetch();
-    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), "first");
-
-    // A finished page leaves the received bytes alone.
-    s.awaiting_page = true;
-    http.responses[file_url].body = "page";
-    fetch();
-    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), "first");
-
-    // An error page finishes like any other response.
+    fetch("first");
+    s.awaiting_page = true; // a finished page leaves the received bytes alone
+    fetch("page");
+    EXPECT_EQ(received(), "first");
     s.awaiting_page = false;
-    respond("gone").status = 404;
-    fetch();
-    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), "gone");
+    http.responses[url].status = 404; // an error page finishes like any other response
+    context.req->send();
+    EXPECT_EQ(received(), "page");
     EXPECT_EQ(context.download.status, 404);
 }
 
-TEST_F(Events, StreamedDownloadGoesToTheSinkOnly)
+TEST_F(Events, StreamedDownloadGoesToTheSinkOnlyWithinItsLength)
 {
-    MemorySink sink;
-    context.download.sink = &sink;
-    s.received_bytes = {1, 2, 3};
-    respond("0123456789", {3, 3, 4});
-    context.req->keep_body(false);
-    fetch();
-    EXPECT_EQ(sink.bytes, "0123456789");
-    EXPECT_EQ(context.download.received_bytes, 10);
-    EXPECT_EQ(context.download.expected_bytes, 10);
-    EXPECT_EQ(context.download.status, 200);
-    EXPECT_FALSE(context.download.write_failed);
-    EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_EQ(http.entries("body").size(), 0u);
-
-    sink.fail = true;
-    fetch();
-    EXPECT_TRUE(context.download.write_failed);
+    struct Case {
+        const char *body, *length;
+        bool unwritable;
+        const char *written, *last;
+    };
+    // Past its announced length a transfer is aborted at the chunk that passes it, that chunk unwritten.
+    for (const Case& c : {Case{"0123456789", "", false, "0123456789", "finished"},
+                          {"0123456789AB", "10", false, "0123456789", "abort"},
+                          {"0123456789", "", true, "", "finished"}}) {
+        if (c.unwritable)
+            fakes.files.unwritable.insert("C:\\file.bin");
+        auto writer = fakes.files.begin_write("C:\\file.bin");
+        context.download = Context::Download{};
+        context.download.sink = writer.get();
+        context.req->keep_body(false);
+        s.received_bytes = {1, 2, 3};
+        fetch(c.body, {5, 5, 2}, c.length);
+        writer->commit();
+        const auto& file = fakes.files.files["C:\\file.bin"];
+        EXPECT_EQ(std::string(file.begin(), file.end()), c.written) << c.body;
+        EXPECT_EQ(context.download.received_bytes, 10);
+        EXPECT_EQ(context.download.expected_bytes, 10);
+        EXPECT_EQ(context.download.write_failed, std::string(c.written) != c.body) << c.body;
+        EXPECT_EQ(http.log.back(), c.last);
+        EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+        EXPECT_EQ(http.entries("body").size(), 0u);
+    }
 }
 
 TEST_F(Events, ErrorEndsTheProgram)
 {
-    auto& failing = respond("abc", {1, 1, 1});
-    failing.error_event = true;
-    failing.chunks_before_error = 1;
+    http.responses[url] = test::FakeResponse{
+        .body = "abc", .chunks = {1, 1, 1}, .headers = {}, .error_event = true, .chunks_before_error = 1};
     fakes.window.set_top(6000);
-    fakes.window.log.clear();
-    EXPECT_THROW(fetch(), ProgramEnded);
+    context.req->open("GET", url, false);
+    EXPECT_THROW(context.req->send(), ProgramEnded);
     EXPECT_EQ(fakes.processes.ended, 1);
     EXPECT_EQ(fakes.window.entries("text").size(), 0u);
     EXPECT_EQ(fakes.window.top(), 6000);
@@ -138,8 +106,7 @@ TEST_F(Events, ErrorEndsTheProgram)
     // With "/manual": the window moves up, shows the message for 2 seconds, then the program ends.
     s.manual_run = true;
     const auto start = fakes.clock.monotonic;
-    EXPECT_THROW(fetch(), ProgramEnded);
-    EXPECT_EQ(fakes.processes.ended, 2);
+    EXPECT_THROW(context.req->send(), ProgramEnded);
     EXPECT_EQ(fakes.window.top(), 3000);
     EXPECT_EQ(label1(), "Internet Connection Error!");
     EXPECT_GE(fakes.clock.monotonic - start, 2000);
