@@ -9,6 +9,7 @@
 #include "release/listing_parse.hpp"
 
 #include <algorithm>
+#include <limits>
 
 namespace om {
 
@@ -16,16 +17,17 @@ using platform::Control;
 
 namespace {
 
-// The leading decimal number of "Content-Length", when it is a byte count a long long holds; a missing
-// header, a negative or oversized number is no length.
-std::optional<long long> announced_length(const std::optional<std::string>& header)
+// The byte count "Content-Length" announces: -1 when the header is missing or its leading number is
+// negative; LLONG_MAX when the number is past what a long long holds, a length no transfer can meet.
+long long announced_length(const std::optional<std::string>& header)
 {
     if (!header)
-        return std::nullopt;
+        return -1;
     const double value = text::leading_number(*header);
-    if (!(value >= 0 && value < 9223372036854775808.0)) // 2^63: the first double a long long cannot hold
-        return std::nullopt;
-    return static_cast<long long>(value);
+    if (!(value >= 0))
+        return -1;
+    constexpr double first_too_large = 9223372036854775808.0; // 2^63
+    return value < first_too_large ? static_cast<long long>(value) : std::numeric_limits<long long>::max();
 }
 
 long long package_cap(long long expected_bytes)
@@ -52,15 +54,17 @@ void RequestEvents::on_response_start(long status, const std::string&)
 
     std::optional<std::string> header;
     run_step([&] { header = context_.req->get_response_header("Content-Length"); });
-    const std::optional<long long> length = announced_length(header);
-    if (header && !length)
-        log::line("Content-Length \"" + header->substr(0, 40) + "\" is no byte count; taken as absent");
+    const long long length = announced_length(header);
+    // A length a long long does not hold leaves the bar as it was; the writer refuses its response.
+    const bool usable = length >= 0 && length < std::numeric_limits<long long>::max();
+    if (header && !usable)
+        log::line("Content-Length \"" + header->substr(0, 40) + "\" is no usable byte count");
     // Noted for the download writer, which refuses a failed or short response.
     download.status = status;
-    download.expected_bytes = length.value_or(-1);
+    download.expected_bytes = length;
     run_step([&] {
-        if (length)
-            window.set_progress_max(static_cast<float>(*length));
+        if (usable)
+            window.set_progress_max(static_cast<float>(length));
     });
 }
 
