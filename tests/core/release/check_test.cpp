@@ -45,7 +45,6 @@ TEST_F(Check, PageAndListingsDecideWhatIsOffered)
     const std::string evil_support = "up_support/../../evil.exe", evil_exe = "om_exe.v.2.1.6\\..\\..\\evil.exe";
     const Case cases[] = {
         {"2.1.4", "(v.2.1.5)", "", "", "", "v.2.1.5", "v2.1.5", "msi"},
-        {"3.0.0", "(v.2.1.5)", "", "", "", "v.2.1.5", "v2.1.5", ""},
         {"2.0.9", "(v.2.10.0)", "", "", "", "v.2.10.0", "v2.10.0", "msi"},
         {"2.1.4", "(v.2.1.5 beta)", "", "", "", "v.2.1.5 beta", "v2.1.5beta", "msi"},
         {"2.1.4", "version two", "", "", "", "", "", ""},
@@ -91,7 +90,6 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
         {[&] { site("(v.2.1)", "", ""); }, no_info},
         {[&] { site("(v.2.1.99999)", "", ""); }, no_info},
         {[&] { site("(v.2.1.6/x)", "", ""); }, no_info},
-        {[&] { site("(v.2.1.6\\x)", "", ""); }, no_info},
         {[&] { s.installed_version = "2"; }, "The check for updates could not be completed."},
         {[&] { responses[support_url].send_throws = true; },
          "The listing 127.0.0.1/rel/support_files/ could not be read."},
@@ -118,14 +116,18 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
     }
 }
 
-// A length no long long holds is no length; a page of exactly the size limit is read.
+// A length no long long holds is no length; a page of exactly the size limit, in one tag-free run and in
+// many small tags, is read (a recursive markup engine would overflow its stack here).
 TEST_F(Check, HostileLengthsAndTheSizeLimit)
 {
     for (const char* length : {"9223372036854775807", "99999999999999999999", "-99999999999999999999"}) {
         http.responses[page_url].headers["Content-Length"] = length;
         EXPECT_EQ(get_new_version(context), "v.2.1.5") << length;
     }
-    http.responses[page_url].body.resize(discovery_cap_bytes, ' ');
+    std::string& page = http.responses[page_url].body;
+    page.resize(discovery_cap_bytes, 'a');
+    for (std::size_t i = page.size() / 2; i + 8 < page.size(); i += 1000)
+        page.replace(i, 8, "<b>x</b>");
     http.responses[page_url].chunks = {1000, discovery_cap_bytes};
     EXPECT_EQ(get_new_version(context), "v.2.1.5");
     EXPECT_EQ(label1(), up_to_date + "2.1.5 <msi>.");
