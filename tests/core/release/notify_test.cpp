@@ -45,17 +45,11 @@ struct Notify : test::ReleaseSession {
 
 TEST_F(Notify, OnePromptOrTheUpToDateText)
 {
-    struct Case {
-        Triple web, quick;
-        bool msi_on, exe_on;
-        std::string support, label, info;
-        int height;
-        bool exe_after;
-    };
-    // C of a quick update not above the page's names the page's version; a quick update older than the
-    // full version is dropped (A is not compared); a pending support file wins and keeps the height; when
-    // no prompt applies the earlier captions stay.
-    const Case cases[] = {
+    // Page and quick-update versions, what is available, a pending support file; Label1, info, height and
+    // exe_available after the decision. C of a quick update not above the page's names the page's version; a quick
+    // update older than the full version is dropped (A is not compared); a pending support file wins and keeps the
+    // height; when no prompt applies the earlier captions stay.
+    const std::tuple<Triple, Triple, bool, bool, std::string, std::string, std::string, int, bool> cases[] = {
         {{2, 1, 5}, {0, 0, 0}, false, false, "", up_to_date + "Ombrix v.2.1.5 <msi>.", "earlier", 2805, false},
         {{2, 1, 5}, {2, 1, 6}, false, false, "", up_to_date + "Ombrix v.2.1.6 <om_exe>.", "earlier", 5000, false},
         {{2, 1, 5}, {2, 2, 0}, false, false, "", up_to_date + "Ombrix v.2.1.5 <msi>.", "earlier", 2805, false},
@@ -67,14 +61,14 @@ TEST_F(Notify, OnePromptOrTheUpToDateText)
         {{2, 1, 5}, {2, 1, 6}, false, true, "", quick, install, 4680, true},
         {{2, 1, 5}, {2, 1, 6}, true, true, "up_support_b.exe", support, install, 5000, true},
         {{1, 9, 9}, {2, 1, 6}, false, true, "", "earlier", "earlier", 4680, false}};
-    for (const auto& c : cases) {
-        decide(c.web, c.quick, c.msi_on, c.exe_on, c.support);
-        const std::string row = ombrix_version_text(c.web) + " " + ombrix_version_text(c.quick);
-        EXPECT_EQ(label1(), c.label) << row;
-        EXPECT_EQ(fakes.window.text(Control::Info), c.info) << row;
-        EXPECT_EQ(fakes.window.height(), c.height) << row;
-        EXPECT_EQ(s.exe_available, c.exe_after) << row;
-        EXPECT_EQ(fakes.window.entries("visible skip=1").size(), c.label == both ? 1u : 0u) << row;
+    for (const auto& [web, quick, msi_on, exe_on, support, label, info, height, exe_after] : cases) {
+        decide(web, quick, msi_on, exe_on, support);
+        const std::string row = ombrix_version_text(web) + " " + ombrix_version_text(quick);
+        EXPECT_EQ(label1(), label) << row;
+        EXPECT_EQ(fakes.window.text(Control::Info), info) << row;
+        EXPECT_EQ(fakes.window.height(), height) << row;
+        EXPECT_EQ(s.exe_available, exe_after) << row;
+        EXPECT_EQ(fakes.window.entries("visible skip=1").size(), label == both ? 1u : 0u) << row;
     }
 }
 
