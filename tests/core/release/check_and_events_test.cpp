@@ -102,7 +102,7 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
         {[&] { responses[support_url].send_throws = true; },
          "The listing 127.0.0.1/rel/support_files/ could not be read."},
         {[&] { responses[page_url].status = 404; }, page + "could not be read (HTTP 404)."},
-        {[&] { responses.erase(support_url), responses[page_url].body = "<h1>Login</h1>"; },
+        {[&] { site("", "up_support_a.exe", ""), responses[support_url].status = 404, responses[page_url].body = "x"; },
          no_info + " The listing 127.0.0.1/rel/support_files/ answered HTTP 404."},
         {[&] { responses[page_url].body = big; }, page + "could not be read (larger than 16 MB)."},
         {[&] {
@@ -118,7 +118,7 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
         s.awaiting_page = s.awaiting_exe_list = true;
         EXPECT_EQ(get_new_version(context), "") << label;
         EXPECT_EQ(http.log.back(), "abort") << label; // the last call: nothing of the response is kept
-        EXPECT_FALSE(s.awaiting_page || s.awaiting_exe_list || s.msi_available) << label;
+        EXPECT_FALSE(s.awaiting_page || s.awaiting_exe_list || s.msi_available || s.support_available) << label;
         EXPECT_EQ(label1(), label);
     }
 }
