@@ -8,8 +8,10 @@ namespace om {
 struct Context;
 
 // Size limits of one response: a release page or listing is a few KB, and no real installer comes near
-// 4 GB (a package is also held to its announced length). Past its limit a response is aborted.
-inline constexpr long long discovery_cap_bytes = 16LL * 1024 * 1024;
+// 4 GB (a package is also held to its announced length). Past its limit a response is aborted. The
+// request object keeps a discovery body in a growing buffer, which briefly holds about twice its size:
+// 4 MB keeps a refused page within a few MB of the program's own memory, under Wine too.
+inline constexpr long long discovery_cap_bytes = 4LL * 1024 * 1024;
 inline constexpr long long package_cap_bytes = 4LL * 1024 * 1024 * 1024;
 
 class RequestEvents : public platform::HttpEvents {

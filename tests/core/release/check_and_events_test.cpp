@@ -104,11 +104,11 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
         {[&] { responses[page_url].status = 404; }, page + "could not be read (HTTP 404)."},
         {[&] { site("", "up_support_a.exe", ""), responses[support_url].status = 404, responses[page_url].body = "x"; },
          no_info + " The listing 127.0.0.1/rel/support_files/ answered HTTP 404."},
-        {[&] { responses[page_url].body = big; }, page + "could not be read (larger than 16 MB)."},
+        {[&] { responses[page_url].body = big; }, page + "could not be read (larger than 4 MB)."},
         {[&] {
              responses[exe_url].body = big, responses[exe_url].chunks = {9, big.size()};
          },
-         "The listing 127.0.0.1/rel/latest_omexe/ could not be read (larger than 16 MB)."}};
+         "The listing 127.0.0.1/rel/latest_omexe/ could not be read (larger than 4 MB)."}};
     for (const auto& [setup, label] : cases) {
         responses.clear();
         site("(v.2.1.5)", "", "");
