@@ -35,11 +35,6 @@ long long package_cap(long long expected_bytes)
     return expected_bytes >= 0 ? std::min(expected_bytes, package_cap_bytes) : package_cap_bytes;
 }
 
-bool is_success(long status)
-{
-    return status >= 200 && status <= 299;
-}
-
 } // namespace
 
 void RequestEvents::on_response_start(long status, const std::string&)
@@ -116,7 +111,9 @@ void RequestEvents::on_response_finished()
     if (context_.response.over_cap)
         return; // aborted: a platform that still finishes it gives nothing to use
     // A listing answered with an error status is read as an empty one.
-    auto listing = [&] { return is_success(context_.response.status) ? context_.req->response_text() : std::string(); };
+    auto listing = [&] {
+        return is_success_status(context_.response.status) ? context_.req->response_text() : std::string();
+    };
     if (s.awaiting_support_list) {
         s.awaiting_support_list = false;
         s.support_file.clear();

@@ -14,6 +14,12 @@ struct Context;
 inline constexpr long long discovery_cap_bytes = 4LL * 1024 * 1024;
 inline constexpr long long package_cap_bytes = 4LL * 1024 * 1024 * 1024;
 
+// A 2xx status: the only kind whose body is read as a listing, a page or a package.
+inline bool is_success_status(long status)
+{
+    return status >= 200 && status <= 299;
+}
+
 class RequestEvents : public platform::HttpEvents {
 public:
     explicit RequestEvents(Context& context) : context_(context) {}

@@ -21,11 +21,6 @@ public:
     using StepFailed::StepFailed;
 };
 
-bool is_success(long status)
-{
-    return status >= 200 && status <= 299;
-}
-
 std::string no_release_information(const Session& s)
 {
     return "The release page " + s.site + " holds no release information.";
@@ -106,7 +101,7 @@ void request(Context& context, bool is_page, const std::string& address, std::st
     if (response.over_cap)
         throw CheckFailed(what + address + " could not be read (larger than " +
                           std::to_string(discovery_cap_bytes / (1024 * 1024)) + " MB).");
-    if (is_success(response.status))
+    if (is_success_status(response.status))
         return;
     if (is_page)
         throw CheckFailed(what + address + " could not be read (HTTP " + std::to_string(response.status) + ").");
