@@ -39,6 +39,14 @@ struct Context {
         bool write_failed = false;
     } download;
 
+    // What the transfer events saw of the latest response, of any request: its status, its body bytes
+    // so far, and whether it passed its size cap (the request was then aborted and nothing of it is used).
+    struct Response {
+        long status = 0;
+        long long bytes = 0;
+        bool over_cap = false;
+    } response;
+
     // Ends the program at once. Ending skips every destructor, so an unfinished download is dropped
     // here first: nothing half-written is left where the next run would find it. `how` says in the log
     // why the run ends.

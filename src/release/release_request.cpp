@@ -24,6 +24,7 @@ void send_release_request(Context& context, const std::string& address)
     req.open("GET", "http://" + address, false);
     req.set_request_header("User-Agent", "MyCustomUser");
     req.keep_body(true); // the parses and the page reader read the whole response
+    context.response = Context::Response{};
     req.send();
 }
 

@@ -57,6 +57,7 @@ public:
 
         current_ = response;
         body_.clear();
+        aborted_ = false;
         if (!response.no_content_length && !response.headers.count("Content-Length"))
             current_.headers["Content-Length"] = std::to_string(response.body.size());
 
@@ -84,6 +85,8 @@ public:
             http_.log.push_back("data " + std::to_string(size));
             if (events_)
                 events_->on_response_data(std::span<const std::uint8_t>(begin, size));
+            if (aborted_)
+                return; // abandoned by a handler: no further event
         }
         http_.log.push_back("finished");
         if (events_)
@@ -106,7 +109,13 @@ public:
         http_.log.push_back("body");
         return body_;
     }
-    void abort() override { http_.log.push_back("abort"); }
+    void abort() override
+    {
+        http_.log.push_back("abort");
+        aborted_ = in_flight_;
+        if (!in_flight_)
+            body_.clear();
+    }
 
 private:
     void raise_error()
@@ -122,6 +131,7 @@ private:
     std::map<std::string, std::string> headers_;
     bool keep_ = true;
     bool in_flight_ = false;
+    bool aborted_ = false;
     FakeResponse current_;
     std::vector<std::uint8_t> body_;
 };

@@ -2,6 +2,8 @@
 
 #include "support/fake_services.hpp"
 
+#include <cstdio>
+
 namespace om::test {
 
 using platform::Control;
@@ -169,19 +171,27 @@ int ScriptedWindow::put_on_top()
     return 1;
 }
 
+// The bar's numbers as logged: whole, whatever their size.
+static std::string whole_number(double value)
+{
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    return text;
+}
+
 bool ScriptedWindow::set_progress_max(double maximum)
 {
     if (!(maximum > 0))
         return false; // the bar takes only a maximum above its minimum
     max_ = maximum;
-    log.push_back("max=" + std::to_string(static_cast<long long>(maximum)));
+    log.push_back("max=" + whole_number(maximum));
     return true;
 }
 
 void ScriptedWindow::set_progress_value(double value)
 {
     value_ = value;
-    log.push_back("value=" + std::to_string(static_cast<long long>(value)));
+    log.push_back("value=" + whole_number(value));
 }
 
 void ScriptedWindow::enable_timer(Timer timer, bool enabled)

@@ -14,15 +14,13 @@ inline const std::string exe_url = "http://127.0.0.1/rel/latest_omexe/";
 // A release page with the version marker and a feature section of two items.
 inline std::string release_page(const std::string& marker)
 {
-    return "<html><head><title>Ombrix</title></head><body>\n<h1>Ombrix " + marker +
-           "</h1>\n<p>New Feature Update</p>\n<ul>\n<li>&gt; faster</li>\n<li>&gt; smaller</li>\n</ul>\n"
-           "<p>Ombrix Features</p>\n</body></html>\n";
+    return "<html><body>\n<h1>Ombrix " + marker + "</h1>\n<p>New Feature Update</p>\n<ul>\n<li>&gt; faster</li>\n" +
+           "<li>&gt; smaller</li>\n</ul>\n<p>Ombrix Features</p>\n</body></html>\n";
 }
 
 inline std::string listing(const std::string& name)
 {
-    return "<html><body><ul>" + (name.empty() ? "" : "<li><a href=\"" + name + "\">" + name + "</a></li>") +
-           "</ul></body></html>";
+    return "<ul>" + (name.empty() ? "" : "<li><a href=\"" + name + "\">" + name + "</a></li>") + "</ul>";
 }
 
 struct ReleaseSession : ::testing::Test {

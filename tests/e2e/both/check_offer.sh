@@ -5,7 +5,10 @@
 # listing, in this order and as "MyCustomUser"; the window grows to 4680 twips (312 px, less the frame
 # outside the X window) so the rich text panel with the page's feature section shows; the updater
 # waits for the user, and "Cancel" ends it.
-# Screenshot: ${OM_BINARY_DIR}/artifacts/<platform>_offer.png.
+# Then checks that fail: a missing page (404), one without the markers, one of 20 MB, one that never
+# ends and one marked "(v.2.1.6/x)". Each stops at the page, offers nothing (the window stays compact),
+# keeps the updater under 64 MB and waits for the user, with the message in Label1.
+# Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_offer.png, <platform>_failed_<case>.png.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
@@ -30,4 +33,26 @@ check_shot "${OM_E2E_PLATFORM}_offer.png"
 # "Cancel" (check_now 2 at 4710, 405 twips, 960 x 330) ends the program.
 click_button "$win" 4710 405
 wait_until 10 eval '! kill -0 '"$updater"' 2>/dev/null' || fail "Cancel did not end the updater"
-echo "$OM_E2E_PLATFORM offer e2e passed"
+
+for fault in 404 login huge endless slashed; do
+  start_site "$OM_SOURCE_DIR/tests/fixtures/check_sites/offer" --fault "ombrix.html=$fault"
+  start_copy "$site_page"
+  check_wait_request /ombrix.html "$(slow 30)" >/dev/null
+  win=$(check_find_window "$(slow 10)")
+  sleep "$(slow 3)"
+  kill -0 "$updater" 2>/dev/null || fail "$fault: the updater ended instead of waiting: $(cat "$work/updater.log")"
+  ! grep -q '^/latest_omexe/' "$site_log" || fail "$fault: the check went on past the page"
+  [ "$(check_window_height "$win")" = $((187 - $(frame_px))) ] || fail "$fault: the window grew: an offer"
+  peak=
+  for pid in $(pgrep -f 'om_updater_now\.exe'); do
+    if grep -qF "$work" "/proc/$pid/environ" 2>/dev/null && [ "$(cat "/proc/$pid/comm")" = om_updater_now. ]; then
+      peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status")
+    fi
+  done
+  [ -n "$peak" ] && [ "$peak" -lt 65536 ] || fail "$fault: the updater's peak memory is ${peak:-unknown} kB"
+  echo "$fault: failed check, peak memory $peak kB"
+  check_shot "${OM_E2E_PLATFORM}_failed_$fault.png"
+  click_button "$win" 4710 405
+  wait_until 10 eval '! kill -0 '"$updater"' 2>/dev/null' || fail "$fault: Cancel did not end the updater"
+done
+echo "$OM_E2E_PLATFORM offer and failed-check e2e passed"

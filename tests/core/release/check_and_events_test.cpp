@@ -1,0 +1,228 @@
+#include "common/text.hpp"
+#include "download/request_events.hpp"
+#include "release/get_new_version.hpp"
+#include "release/release_request.hpp"
+
+#include "release_fixture.hpp"
+
+#include <functional>
+
+namespace om {
+namespace {
+
+using namespace test;
+
+struct Check : ReleaseSession {
+    const std::string url = "http://127.0.0.1/rel/file.bin";
+    Check() { ensure_request_object(context); }
+    // Fetches the file, whose response is `body` in `chunks`, with "Content-Length" `length` ("-": none).
+    void fetch(const std::string& body, std::vector<std::size_t> chunks = {}, const std::string& length = "")
+    {
+        http.responses[url] =
+            FakeResponse{.body = body, .chunks = chunks, .headers = {}, .no_content_length = length == "-"};
+        if (!length.empty() && length != "-")
+            http.responses[url].headers["Content-Length"] = length;
+        fakes.window.log.clear();
+        context.req->open("GET", url, false);
+        context.req->send();
+    }
+    std::string received() { return std::string(s.received_bytes.begin(), s.received_bytes.end()); }
+};
+
+const std::string up_to_date = "Congratulations you have the latest version of Ombrix! The Web version is Ombrix v.";
+
+TEST_F(Check, ThreeRequestsInOrderWithTheFixedSettings)
+{
+    EXPECT_EQ(get_new_version(context), "v.2.1.5");
+    EXPECT_EQ(http.sent, (std::vector<std::string>{support_url, page_url, exe_url}));
+    EXPECT_EQ(http.user_agents, (std::vector<std::string>(3, "MyCustomUser")));
+    // Each request: time-outs, open, header, then send; the events run inside send.
+    EXPECT_EQ(std::vector<std::string>(http.log.begin(), http.log.begin() + 9),
+              (std::vector<std::string>{"timeouts 2000 2000 2000 2000", "open GET " + support_url + " false",
+                                        "header User-Agent: MyCustomUser", "keep_body 1", "send", "start 200 text/html",
+                                        "data " + std::to_string(listing("").size()), "finished", "text"}));
+    EXPECT_FALSE(s.awaiting_support_list || s.awaiting_page || s.awaiting_exe_list);
+    EXPECT_EQ(s.exe_address, "127.0.0.1/rel//latest_omexe/");
+    EXPECT_EQ(fakes.window.text(platform::Control::RichTextBox1), "New Feature Update \n\r> faster \n\r> smaller ");
+    EXPECT_EQ(label1(), up_to_date + "2.1.5 <msi>.");
+}
+
+// Checks run in turn in one session, as repeated checks do. `on` names what is on offer afterwards.
+TEST_F(Check, PageAndListingsDecideWhatIsOffered)
+{
+    struct Case {
+        std::string installed, marker, support, exe, installed_package, result, msi, on;
+    };
+    const std::string evil_support = "up_support/../../evil.exe", evil_exe = "om_exe.v.2.1.6\\..\\..\\evil.exe";
+    const Case cases[] = {
+        {"2.1.4", "(v.2.1.5)", "", "", "", "v.2.1.5", "v2.1.5", "msi"},
+        {"2.0.9", "(v.2.10.0)", "", "", "", "v.2.10.0", "v2.10.0", "msi"},
+        {"2.1.4", "(v.2.1.5 beta)", "", "", "", "v.2.1.5 beta", "v2.1.5beta", "msi"},
+        {"2.1.4", "version two", "", "", "", "", "", ""},
+        {"", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "", "", "", ""},
+        {"2.1.4", "(v.2.1.5)", "", "om_exe.v.2.1.5.exe", "", "v.2.1.5", "v2.1.5", "msi exe"},
+        {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "", "v.2.1.5", "v2.1.5", "exe"},
+        {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "om_exe.v.2.1.6.exe", "v.2.1.5", "v2.1.5", ""},
+        {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.3.exe", "", "v.2.1.5", "v2.1.5", ""},
+        {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "", "v.2.1.5", "v2.1.5", "msi support"},
+        {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "up_support_a.exe", "v.2.1.5", "v2.1.5", "msi"},
+        {"2.1.4", "(v.2.1.4)", evil_support, evil_exe, "", "v.2.1.4", "v2.1.4", ""}};
+    for (const auto& c : cases) {
+        s.installed_version = c.installed;
+        site(c.marker, c.support, c.exe);
+        if (!c.installed_package.empty())
+            fakes.files.files["C:\\Ombrix\\" + c.installed_package + ".completed"] = {};
+        const std::string row = c.installed + " " + c.marker + " " + c.support + " " + c.exe;
+        EXPECT_EQ(get_new_version(context), c.result) << row;
+        EXPECT_EQ(s.msi_address, "127.0.0.1/rel/ombrix32_" + c.msi + ".msi") << row;
+        EXPECT_EQ(s.msi_available, text::contains(c.on, "msi")) << row;
+        EXPECT_EQ(s.exe_available, text::contains(c.on, "exe")) << row;
+        EXPECT_EQ(s.support_available, text::contains(c.on, "support")) << row;
+        EXPECT_EQ(s.support_file, c.on == "msi support" ? "up_support_a.exe" : "") << row;
+        EXPECT_EQ(s.exe_address, "127.0.0.1/rel//latest_omexe/" + (c.exe == evil_exe ? "" : c.exe)) << row;
+    }
+    EXPECT_EQ(s.exe_version_parts, (std::array<std::int16_t, 3>{2, 1, 3}));
+    // After the support listing, with no other flag set, its body is also kept as received bytes.
+    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), listing(evil_support));
+}
+
+// A check that fails says why in Label1, aborts the request in flight and makes no decision.
+TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
+{
+    const std::string page = "The release page 127.0.0.1/rel/ombrix.html ",
+                      no_info = page + "holds no release information.";
+    const std::string big(discovery_cap_bytes + 1, ' ');
+    auto& responses = http.responses;
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { site("(v.2.1.5 long release name)", "", ""); }, no_info}, // ")" past 20 characters
+        {[&] { responses[page_url].body = "<p>(v.2.1.5)</p><p>Ombrix Features</p>"; }, no_info},
+        {[&] { responses[page_url].body = "Ombrix Features (v.2.1.5) New Feature Update"; }, no_info},
+        {[&] { site("(v.2.1.6/x)", "", ""); }, no_info},
+        {[&] { s.installed_version = "2"; }, "The check for updates could not be completed."},
+        {[&] { responses[support_url].send_throws = true; },
+         "The listing 127.0.0.1/rel/support_files/ could not be read."},
+        {[&] { responses[page_url].status = 404; }, page + "could not be read (HTTP 404)."},
+        {[&] { site("", "up_support_a.exe", ""), responses[support_url].status = 404, responses[page_url].body = "x"; },
+         no_info + " The listing 127.0.0.1/rel/support_files/ answered HTTP 404."},
+        {[&] { responses[page_url].body = big; }, page + "could not be read (larger than 4 MB)."},
+        {[&] {
+             responses[exe_url].body = big, responses[exe_url].chunks = {9, big.size()};
+         },
+         "The listing 127.0.0.1/rel/latest_omexe/ could not be read (larger than 4 MB)."}};
+    for (const auto& [setup, label] : cases) {
+        responses.clear();
+        site("(v.2.1.5)", "", "");
+        s.installed_version = "2.1.5";
+        setup();
+        http.log.clear();
+        s.awaiting_page = s.awaiting_exe_list = true;
+        EXPECT_EQ(get_new_version(context), "") << label;
+        EXPECT_EQ(http.log.back(), "abort") << label; // the last call: nothing of the response is kept
+        EXPECT_FALSE(s.awaiting_page || s.awaiting_exe_list || s.msi_available || s.support_available) << label;
+        EXPECT_EQ(label1(), label);
+    }
+}
+
+// A length no long long holds is no length; a page of exactly the size limit, in one tag-free run and in
+// many small tags, is read (a recursive markup engine would overflow its stack here).
+TEST_F(Check, HostileLengthsAndTheSizeLimit)
+{
+    http.responses[page_url].headers["Content-Length"] = "9223372036854775807";
+    std::string& page = http.responses[page_url].body;
+    page.resize(discovery_cap_bytes, 'a');
+    for (std::size_t i = page.size() / 2; i + 8 < page.size(); i += 1000)
+        page.replace(i, 8, "<b>x</b>");
+    http.responses[page_url].chunks = {1000, discovery_cap_bytes};
+    EXPECT_EQ(get_new_version(context), "v.2.1.5");
+    EXPECT_EQ(label1(), up_to_date + "2.1.5 <msi>."); // the check went on to the decision
+}
+
+TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
+{
+    fetch(std::string(1000, 'x'), {400, 400, 200});
+    EXPECT_EQ(fakes.window.log,
+              (std::vector<std::string>{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
+    // A chunk that would pass the maximum moves nothing and processes no messages.
+    fakes.window.set_progress_value(0);
+    const int yields_before = fakes.window.yields;
+    fetch(std::string(1200, 'y'), {}, "1000 bytes");
+    EXPECT_EQ(fakes.window.entries("value="), std::vector<std::string>{});
+    EXPECT_EQ(fakes.window.yields - yields_before, 1); // the one of the response start
+    EXPECT_EQ(received(), std::string(1200, 'y'));
+    // Lengths a long long does not hold leave the maximum as it was, the value going on; past its range a
+    // length can never be met, and the writer refuses the response.
+    for (const std::string length : {"-", "-99999999999999999999", "-5", "99999999999999999999", "9223372036854775807",
+                                     "340282366920938463463374607431768211456"}) {
+        fakes.window.set_progress_value(900);
+        fetch(std::string(300, 'z'), {50, 50, 200}, length);
+        EXPECT_EQ(fakes.window.log, (std::vector<std::string>{"show", "on_top", "value=950", "value=1000"})) << length;
+        EXPECT_EQ(context.download.expected_bytes, length[0] == '-' ? -1 : 9223372036854775807) << length;
+    }
+    fetch("first");
+    s.awaiting_page = true; // a finished page leaves the received bytes alone
+    fetch("page");
+    EXPECT_EQ(received(), "first");
+    s.awaiting_page = false;
+    http.responses[url].status = 404; // an error page finishes like any other response
+    context.req->send();
+    EXPECT_EQ(received(), "page");
+    EXPECT_EQ(context.download.status, 404);
+}
+
+TEST_F(Check, StreamedDownloadGoesToTheSinkOnlyWithinItsLength)
+{
+    // Body, Content-Length, whether the disk is full; what is written, the last request event. Past its
+    // announced length a transfer is aborted at the chunk that passes it, that chunk unwritten.
+    using Case = std::tuple<std::string, std::string, bool, std::string, std::string>;
+    for (const auto& [body, length, unwritable, written, last] :
+         {Case{"0123456789", "", false, "0123456789", "finished"},
+          {"0123456789AB", "10", false, "0123456789", "abort"},
+          {"0123456789", "", true, "", "finished"}}) {
+        if (unwritable)
+            fakes.files.unwritable.insert("C:\\file.bin");
+        auto writer = fakes.files.begin_write("C:\\file.bin");
+        context.download = Context::Download{};
+        context.download.sink = writer.get();
+        context.req->keep_body(false);
+        s.received_bytes = {1, 2, 3};
+        fetch(body, {5, 5, 2}, length);
+        writer->commit();
+        const auto& file = fakes.files.files["C:\\file.bin"];
+        EXPECT_EQ(std::string(file.begin(), file.end()), written) << body;
+        EXPECT_EQ(context.download.received_bytes, 10);
+        EXPECT_EQ(context.download.expected_bytes, 10);
+        EXPECT_EQ(context.download.write_failed, written != body) << body;
+        EXPECT_EQ(http.log.back(), last);
+        EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+        EXPECT_EQ(http.entries("body").size(), 0u);
+    }
+}
+
+TEST_F(Check, ErrorEndsTheProgram)
+{
+    http.responses[url] =
+        FakeResponse{.body = "abc", .chunks = {1, 1, 1}, .headers = {}, .error_event = true, .chunks_before_error = 1};
+    fakes.window.set_top(6000);
+    context.req->open("GET", url, false);
+    EXPECT_THROW(context.req->send(), ProgramEnded);
+    EXPECT_EQ(fakes.processes.ended, 1);
+    EXPECT_EQ(fakes.window.entries("text").size(), 0u);
+    EXPECT_EQ(fakes.window.top(), 6000);
+    EXPECT_EQ(fakes.window.waited_ms, 0);
+
+    // With "/manual": the window moves up, shows the message for 2 seconds, then the program ends.
+    s.manual_run = true;
+    const auto start = fakes.clock.monotonic;
+    EXPECT_THROW(context.req->send(), ProgramEnded);
+    EXPECT_EQ(fakes.window.top(), 3000);
+    EXPECT_EQ(label1(), "Internet Connection Error!");
+    EXPECT_NEAR(fakes.clock.monotonic - start, 2050, 50);
+
+    // Inside a check, the program ends before anything else happens.
+    http.responses[page_url].error_event = true;
+    EXPECT_THROW(get_new_version(context), ProgramEnded);
+    EXPECT_EQ(http.entries("abort").size(), 0u);
+}
+
+} // namespace
+} // namespace om
