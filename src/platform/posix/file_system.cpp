@@ -86,6 +86,16 @@ public:
         return !failed_;
     }
 
+    bool restart() override
+    {
+        if (committed_ || failed_ || !file_.get())
+            return false;
+        // The buffered bytes are dropped with the rest: flushing first keeps stdio's position right.
+        failed_ = std::fflush(file_.get()) != 0 || ::ftruncate(::fileno(file_.get()), 0) != 0 ||
+                  std::fseek(file_.get(), 0, SEEK_SET) != 0;
+        return !failed_;
+    }
+
     bool commit() override
     {
         if (committed_ || failed_ || !file_.get())
