@@ -41,7 +41,17 @@ struct Recorder : platform::HttpEvents {
         if (on_finished)
             std::exchange(on_finished, nullptr)();
     }
-    void on_error(long, const std::string&) override { log.push_back("error"); }
+    void on_error(long, const std::string& description) override
+    {
+        log.push_back("error");
+        error = description;
+    }
+    void on_response_restart() override
+    {
+        log.push_back("restart");
+        data.clear();
+    }
+    std::string error;
 };
 
 struct HttpContract : ::testing::Test {
@@ -51,8 +61,9 @@ struct HttpContract : ::testing::Test {
 
     HttpContract() { req->set_events(&events); }
 
-    void get(const std::string& url)
+    void get(const std::string& url, bool keep = true)
     {
+        req->keep_body(keep);
         events = Recorder{};
         req->set_timeouts(2000, 2000, 2000, 2000);
         req->open("GET", url, false);
@@ -129,11 +140,9 @@ TEST_F(HttpContract, DirectoryListingNamesTheFiles)
 
 TEST_F(HttpContract, BodyNotKeptWhenStreaming)
 {
-    req->keep_body(false);
-    get(fixture->server() + "/special/bytes/100000");
+    get(fixture->server() + "/special/bytes/100000", false);
     EXPECT_EQ(events.data.size(), 100000u);
     EXPECT_TRUE(req->response_body().empty());
-    req->keep_body(true);
     get(fixture->server() + "/special/bytes/1000");
     EXPECT_EQ(req->response_body().size(), 1000u);
 }
@@ -197,6 +206,75 @@ TEST_F(HttpContract, FailuresArriveAsTheErrorEvent)
     EXPECT_EQ(events.data, std::string(100, 'x'));
     EXPECT_GE(waited, 1.9);
     EXPECT_LT(waited, 5.0);
+}
+
+} // namespace
+} // namespace om::test
+
+namespace om::test {
+namespace {
+
+TEST_F(HttpContract, BrokenDownloadsResumeAndNeverJoinTwoVersions)
+{
+    std::string package(300000, '\0');
+    for (std::size_t i = 0; i < package.size(); ++i)
+        package[i] = static_cast<char>(i % 253);
+    // How the server breaks the package's first answer (see the fixture's faults), and the events the
+    // sender sees; after a restart the data are those since the restart.
+    const struct {
+        std::string name;
+        std::vector<std::string> log;
+        std::size_t requests;
+    } cases[] = {
+        {"reset1.bin", {"start", "data", "finished"}, 2},
+        {"stall1.bin", {"start", "data", "finished"}, 2},
+        {"short1.bin", {"start", "data", "finished"}, 2},
+        {"norange1.bin", {"start", "data", "restart", "data", "finished"}, 2},
+        {"changed1.bin", {"start", "data", "restart", "data", "finished"}, 2},
+        {"wrongstart1.bin", {"start", "data", "error"}, 4},
+        {"broken.bin", {"start", "data", "error"}, 4},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(fixture->root() / c.name, std::ios::binary) << package;
+        const auto before = fixture->requests().size();
+        get(fixture->server() + "/" + c.name, false);
+        EXPECT_EQ(events.log, c.log) << c.name;
+        const auto seen = fixture->requests();
+        ASSERT_EQ(seen.size() - before, c.requests) << c.name;
+        // Each resume asks for the rest, guarded by the first answer's version.
+        for (std::size_t i = before + 1; i < seen.size(); ++i)
+            EXPECT_EQ(seen[i].rfind("/" + c.name + " MyCustomUser bytes=", 0), 0u) << seen[i];
+        EXPECT_EQ(events.data == package, c.log.back() == "finished") << c.name << ": " << events.data.size();
+    }
+    // The page and the listings are not resumed.
+    const auto before = fixture->requests().size();
+    get(fixture->server() + "/broken.bin", true);
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "error"}));
+    EXPECT_EQ(fixture->requests().size(), before + 1);
+}
+
+TEST_F(HttpContract, TheUsersProxy)
+{
+    const std::string proxy = fixture->server().substr(7);
+    fixture->use_proxy(proxy, "<local>;bypassed.invalid");
+    req = fixture->http().create_request();
+    req->set_events(&events);
+    // Through the proxy, which resolves names (also those that never resolve on their own).
+    get("http://site.invalid:8080/special/bytes/10");
+    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"}));
+    get("http://site.invalid:8080/auth407/ombrix.html");
+    EXPECT_EQ(events.log, std::vector<std::string>{"error"});
+    EXPECT_NE(events.error.find("proxy " + proxy), std::string::npos) << events.error;
+    EXPECT_NE(events.error.find("407"), std::string::npos) << events.error;
+    // The bypass list: direct, so these names are refused at once.
+    for (const std::string host : {"www.bypassed.invalid", "invalid"}) {
+        get("http://" + host + "/special/bytes/10");
+        EXPECT_EQ(events.log, std::vector<std::string>{"error"}) << host;
+    }
+    fixture->use_proxy("", "");
+    EXPECT_EQ(fixture->requests(),
+              (std::vector<std::string>{"http://site.invalid:8080/special/bytes/10 MyCustomUser",
+                                        "http://site.invalid:8080/auth407/ombrix.html MyCustomUser"}));
 }
 
 } // namespace
