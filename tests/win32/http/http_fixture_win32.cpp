@@ -44,8 +44,7 @@ public:
     std::string refused() override { return files_->refused(); }
     std::filesystem::path root() override { return files_->root(); }
     std::vector<std::string> requests() override { return files_->requests(); }
-    // The binary connection settings WinHTTP reads: header 0x46, a counter, flags (3: a proxy), then the
-    // proxy and its bypass list, each after its length, and an empty script address.
+    // The settings WinHTTP reads: 0x46, a counter, flags 3 (a proxy), the proxy and its bypass list.
     void use_proxy(const std::string& proxy, const std::string& bypass) override
     {
         const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
