@@ -69,6 +69,13 @@ std::optional<ContentRange> content_range(const std::optional<std::string>& head
     return range;
 }
 
+// The proxy as it may be shown and logged: without a user name and password.
+std::string shown(const std::string& proxy)
+{
+    const auto at = proxy.rfind('@');
+    return at == std::string::npos ? proxy : proxy.substr(at + 1);
+}
+
 bool same_name(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -148,7 +155,7 @@ bool HttpRequestObject::on_head(long status, std::vector<HttpHeader> headers)
     if (abort_requested_)
         return false;
     if (status == 407) {
-        refusal_ = HttpFailure{407, "The proxy " + proxy_ + " asks for a user name and password (HTTP 407)."};
+        refusal_ = HttpFailure{407, "The proxy " + shown(proxy_) + " asks for a user name and password (HTTP 407)."};
         final_ = true;
         return false;
     }
@@ -223,7 +230,7 @@ void HttpRequestObject::raise_error(const HttpFailure& failure)
 
 void HttpRequestObject::log_request(const std::string& outcome) const
 {
-    log::line("GET " + url_ + (proxy_.empty() ? "" : " via proxy " + proxy_) + ": " + outcome);
+    log::line("GET " + url_ + (proxy_.empty() ? "" : " via proxy " + shown(proxy_)) + ": " + outcome);
 }
 
 void HttpRequestObject::send()
