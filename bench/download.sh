@@ -2,6 +2,9 @@
 # Peak memory and throughput of a package download: a 50 MB and a 500 MB file from lighttpd on
 # 127.0.0.1 through the real posix request object, the transfer events and the package writer. The
 # two peaks should be about the same: the body goes to disk chunk by chunk and is never held whole.
+# Then 9 rounds of the 500 MB file, the updater and the curl command alternately, each timed from
+# start to end of its process: the median of curl's time / the updater's time, and the updater's
+# slowest round against curl's slowest.
 #   bench/download.sh [BUILD_DIR]   (default build/posix; the libraries must be built there)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,7 +20,7 @@ trap cleanup EXIT
 # The bench program, linked from the build's libraries (the subsystems call each other in a cycle).
 libs=()
 for name in app release download install report state common; do libs+=("$build/libom_$name.a"); done
-libs+=("$build/src/platform/posix/libom_platform_posix.a")
+libs+=("$build/src/platform/posix/libom_platform_posix.a" "$build/libom_platform_neutral.a")
 g++ -std=c++20 -O2 -Wall -Wextra -Werror $(fltk-config --cxxflags) -I"$root/src" \
     "$root/bench/download_bench.cpp" -Wl,--start-group "${libs[@]}" -Wl,--end-group \
     -lcurl $(fltk-config --ldflags) -o "$work/download_bench"
@@ -50,3 +53,28 @@ for size in 50 500; do
     cmp -s "$work/site/$name" "$work/out/$name" || { echo "download differs from the served file" >&2; exit 1; }
     rm -f "$work/out/$name"
 done
+
+name=ombrix32_v9.9.500.msi
+url=http://127.0.0.1:$port/$name
+elapsed() { # COMMAND...: runs it, prints its wall time in seconds
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    echo "scale=3; ($end - $start) / 1000000000" | bc
+}
+ours=() theirs=()
+for round in $(seq 9); do
+    ours+=("$(elapsed timeout 300 "$work/download_bench" "127.0.0.1:$port/$name" "$work/out/$name")")
+    cmp -s "$work/site/$name" "$work/out/$name" || { echo "download differs from the served file" >&2; exit 1; }
+    rm -f "$work/out/$name"
+    theirs+=("$(elapsed timeout 300 curl -s -o "$work/out/curl.msi" "$url")")
+    rm -f "$work/out/curl.msi"
+    echo "round $round: updater ${ours[-1]} s, curl ${theirs[-1]} s"
+done
+/usr/bin/python3 - "${ours[*]}" "${theirs[*]}" <<'PY'
+import statistics, sys
+ours, theirs = ([float(x) for x in arg.split()] for arg in sys.argv[1:])
+print("median ratio (curl / updater): %.2f" % statistics.median(t / o for o, t in zip(ours, theirs)))
+print("slowest round ratio (curl's slowest / updater's slowest): %.2f" % (max(theirs) / max(ours)))
+PY
