@@ -20,20 +20,6 @@ std::string folder_of(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 } // namespace
 
 std::unique_ptr<PackageFileWriter> PackageFileWriter::open(const std::string& target, unsigned mode)
@@ -76,10 +62,25 @@ PackageFileWriter::~PackageFileWriter()
     }
 }
 
+bool PackageFileWriter::stop_direct()
+{
+    direct_ = false;
+    return ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_DIRECT) == 0;
+}
+
 bool PackageFileWriter::write_out(std::size_t size)
 {
-    if (!write_all(fd_.get(), buffer_.get(), size))
-        failed_ = true;
+    std::size_t done = 0;
+    while (done < size && !failed_) {
+        const ssize_t written = ::write(fd_.get(), buffer_.get() + done, size - done);
+        if (written > 0)
+            done += static_cast<std::size_t>(written);
+        else if (written < 0 && errno == EINTR)
+            continue;
+        // A file system that opened the file for direct writes but refuses them: through the page cache.
+        else if (!(written < 0 && errno == EINVAL && direct_ && stop_direct()))
+            failed_ = true;
+    }
     used_ = 0;
     return !failed_;
 }
@@ -114,7 +115,7 @@ bool PackageFileWriter::commit()
         return false;
     // The last piece is seldom whole blocks: it goes through the page cache, and the sync below takes
     // it and the file's size to the disk with everything else.
-    bool ok = !direct_ || ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_DIRECT) == 0;
+    bool ok = !direct_ || stop_direct();
     ok = ok && write_out(used_) && ::fsync(fd_.get()) == 0;
     ok = fd_.close() && ok;
     ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;

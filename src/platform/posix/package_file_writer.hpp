@@ -34,8 +34,10 @@ private:
         void operator()(std::uint8_t* p) const { std::free(p); }
     };
     PackageFileWriter(std::string target, std::string temp, UniqueFd fd, bool direct);
-    // Writes the first `size` bytes of the buffer; with O_DIRECT only whole blocks unless `last`.
+    // Writes the first `size` bytes of the buffer (whole blocks while writing directly).
     bool write_out(std::size_t size);
+    // From here on through the page cache.
+    bool stop_direct();
 
     std::string target_;
     std::string temp_;
