@@ -1,10 +1,21 @@
-// Streams one package download through the real posix request object, the window's transfer events
-// and the package writer, as the "Install" button does, and prints the time taken, the bytes written
-// and the process's peak resident memory. Run by download.sh against a loopback server.
+// Streams one package download through the real request object, the window's transfer events and the
+// package writer, as the "Install" button does, and prints the time taken, the bytes written and (on
+// posix) the process's peak resident memory. Run by download.sh against a loopback server; the win64
+// build runs under Wine.
 //   download_bench ADDRESS_WITHOUT_SCHEME TARGET_PATH
 #include "app/context.hpp"
 #include "download/request_events.hpp"
 #include "download/transfer.hpp"
+#ifdef _WIN32
+#include "platform/win32/clock.hpp"
+#include "platform/win32/file_system.hpp"
+#include "platform/win32/ftp_wininet.hpp"
+#include "platform/win32/http_winhttp.hpp"
+#include "platform/win32/network.hpp"
+#include "platform/win32/processes.hpp"
+#include "platform/win32/registry.hpp"
+#include "platform/win32/version_info.hpp"
+#else
 #include "platform/posix/clock.hpp"
 #include "platform/posix/file_system.hpp"
 #include "platform/posix/ftp_curl.hpp"
@@ -15,6 +26,7 @@
 #include "platform/posix/version_reader.hpp"
 
 #include <sys/resource.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -74,6 +86,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: download_bench ADDRESS_WITHOUT_SCHEME TARGET_PATH\n");
         return 2;
     }
+    HeadlessWindow window;
+#ifdef _WIN32
+    namespace win32 = platform::win32;
+    win32::Win32Registry registry;
+    win32::Win32VersionInfo versions;
+    win32::Win32FileSystem files;
+    win32::Win32Processes processes;
+    win32::Win32Clock clock;
+    win32::Win32Network network;
+    win32::WinHttpService http;
+    win32::WinInetFtpService ftp;
+#else
     namespace posix = platform::posix;
     posix::RegistryFile registry(posix::RegistryFile::default_path());
     posix::VersionReader versions;
@@ -81,9 +105,9 @@ int main(int argc, char** argv)
     posix::PosixProcesses processes({}, versions);
     posix::PosixClock clock;
     posix::PosixNetwork network;
-    HeadlessWindow window;
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
+#endif
     platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
     om::Context context(services);
     om::RequestEvents events(context);
@@ -102,10 +126,14 @@ int main(int argc, char** argv)
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    long peak_rss_kb = 0;
+#ifndef _WIN32
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
+    peak_rss_kb = usage.ru_maxrss;
+#endif
     const auto bytes = std::filesystem::file_size(argv[2]);
     std::printf("bytes=%llu seconds=%.3f mb_per_s=%.1f peak_rss_kb=%ld yields=%lld\n",
-                static_cast<unsigned long long>(bytes), seconds, bytes / 1e6 / seconds, usage.ru_maxrss, window.yields);
+                static_cast<unsigned long long>(bytes), seconds, bytes / 1e6 / seconds, peak_rss_kb, window.yields);
     return 0;
 }

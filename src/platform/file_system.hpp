@@ -16,6 +16,8 @@ class FileWriter {
 public:
     virtual ~FileWriter() = default;
     virtual bool write(std::span<const std::uint8_t> bytes) = 0;
+    // Empties the file, so that the next write is its first byte again; false when it cannot.
+    virtual bool restart() { return false; }
     // Flushes, closes and renames the temporary file over the target; false when any of that failed.
     virtual bool commit() = 0;
 };

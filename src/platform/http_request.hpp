@@ -25,6 +25,9 @@ public:
     virtual void on_response_data(std::span<const std::uint8_t> chunk) = 0;
     virtual void on_response_finished() = 0;
     virtual void on_error(long number, const std::string& description) = 0;
+    // A broken download resumed from its start (the server answered the resume with the whole
+    // body): the bytes delivered so far are void and the body is delivered again from its first byte.
+    virtual void on_response_restart() {}
 };
 
 class HttpRequest {
@@ -39,7 +42,7 @@ public:
     // A send while another is in flight throws HttpCallFailed.
     virtual void send() = 0;
     // When false, the body is handed to the events only and not kept for response_text/response_body
-    // (downloads stream to disk). True by default.
+    // (downloads stream to disk), and a transfer broken off mid-body is resumed. True by default.
     virtual void keep_body(bool keep) = 0;
     virtual std::optional<std::string> get_response_header(const std::string& name) = 0;
     // The body decoded by the Content-Type charset.

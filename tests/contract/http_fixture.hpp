@@ -26,8 +26,11 @@ public:
     virtual std::string refused() = 0;
     // The folder the server serves, as this platform's path.
     virtual std::filesystem::path root() = 0;
-    // "<path> <User-Agent>" of every request the server saw, in order.
+    // "<path> <User-Agent>[ <Range>]" of every request the server saw, in order.
     virtual std::vector<std::string> requests() = 0;
+    // Sets the user's proxy ("host:port" and its bypass list) for request objects created from now
+    // on; "" for none.
+    virtual void use_proxy(const std::string& proxy, const std::string& bypass) = 0;
 };
 
 std::unique_ptr<HttpFixture> make_http_fixture();
@@ -52,7 +55,9 @@ public:
     std::string command_line(const std::string& script) const
     {
         return "/usr/bin/python3 " + script + " --root " + unix_ + "/root --log " + unix_ + "/log --port-file " +
-               unix_ + "/port --stop-file " + unix_ + "/stop --lifetime 600";
+               unix_ + "/port --stop-file " + unix_ + "/stop --lifetime 600 --fault reset1.bin=reset:1" +
+               " --fault stall1.bin=stall:1 --fault short1.bin=short:1 --fault norange1.bin=norange:1" +
+               " --fault changed1.bin=changed:1 --fault wrongstart1.bin=wrongstart:1 --fault broken.bin=reset";
     }
     // Waits up to 20 s for the port file; throws when the server did not start.
     void wait_until_ready()

@@ -1,6 +1,7 @@
 #include "platform/posix/http_curl.hpp"
 
-#include "platform/posix/http_curl_request.hpp"
+#include "platform/http_request_object.hpp"
+#include "platform/posix/http_curl_exchange.hpp"
 
 #include <curl/curl.h>
 
@@ -18,7 +19,7 @@ CurlHttpService::~CurlHttpService()
 
 std::unique_ptr<HttpRequest> CurlHttpService::create_request()
 {
-    return std::make_unique<CurlHttpRequest>();
+    return std::make_unique<HttpRequestObject>(std::make_unique<CurlHttpExchange>());
 }
 
 } // namespace om::platform::posix

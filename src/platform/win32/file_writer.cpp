@@ -72,6 +72,16 @@ bool Win32FileWriter::write(std::span<const std::uint8_t> bytes)
     return true;
 }
 
+bool Win32FileWriter::restart()
+{
+    if (failed_ || finished_)
+        return false;
+    buffer_.clear();
+    LARGE_INTEGER start{};
+    failed_ = !SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.get());
+    return !failed_;
+}
+
 bool Win32FileWriter::commit()
 {
     if (finished_ || failed_)

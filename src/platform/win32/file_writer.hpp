@@ -16,6 +16,7 @@ public:
     ~Win32FileWriter() override;
 
     bool write(std::span<const std::uint8_t> bytes) override;
+    bool restart() override;
     bool commit() override;
 
     // Name of the temporary file: the target's name with this suffix, in the target's folder.

@@ -49,6 +49,15 @@ public:
     std::string refused() override { return files_.refused(); }
     std::filesystem::path root() override { return files_.root(); }
     std::vector<std::string> requests() override { return files_.requests(); }
+    void use_proxy(const std::string& proxy, const std::string& bypass) override
+    {
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "no_proxy", "NO_PROXY"})
+            ::unsetenv(name);
+        if (!proxy.empty()) {
+            ::setenv("http_proxy", proxy.c_str(), 1);
+            ::setenv("no_proxy", bypass.c_str(), 1);
+        }
+    }
 
 private:
     static std::filesystem::path next_scratch()

@@ -44,6 +44,25 @@ public:
     std::string refused() override { return files_->refused(); }
     std::filesystem::path root() override { return files_->root(); }
     std::vector<std::string> requests() override { return files_->requests(); }
+    // The settings WinHTTP reads: 0x46, a counter, flags 3 (a proxy), the proxy and its bypass list.
+    void use_proxy(const std::string& proxy, const std::string& bypass) override
+    {
+        const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+        if (proxy.empty()) {
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, key, "DefaultConnectionSettings");
+            return;
+        }
+        std::string value;
+        auto dword = [&](std::size_t n) { value.append(reinterpret_cast<const char*>(&n), 4); };
+        dword(0x46), dword(1), dword(3), dword(proxy.size()), value += proxy, dword(bypass.size()), value += bypass;
+        dword(0), value.append(32, '\0');
+        HKEY handle = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) == 0) {
+            RegSetValueExA(handle, "DefaultConnectionSettings", 0, REG_BINARY,
+                           reinterpret_cast<const BYTE*>(value.data()), static_cast<DWORD>(value.size()));
+            RegCloseKey(handle);
+        }
+    }
 
 private:
     static std::string next_unix_scratch()
