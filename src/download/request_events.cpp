@@ -132,8 +132,14 @@ void RequestEvents::on_response_finished()
     }
 }
 
-void RequestEvents::on_error(long, const std::string&)
+void RequestEvents::on_error(long number, const std::string& description)
 {
+    log::line("Request failed (" + std::to_string(number) + "): " + description);
+    if (number == platform::proxy_credentials_required) {
+        // Not a passing fault: the user has to know which proxy wants a user name and password.
+        run_step([&] { context_.platform.window.message_box(log::with_path(description)); });
+        context_.end_program("a proxy asks for credentials");
+    }
     if (context_.session.manual_run) {
         auto& window = context_.platform.window;
         run_step([&] { window.set_top(window.top() - layout::move_up); });

@@ -12,6 +12,10 @@
 
 namespace om::platform {
 
+// The error number of a request refused by a proxy that asks for credentials; its description names
+// the proxy.
+inline constexpr long proxy_credentials_required = 407;
+
 // A request operation that failed as a call (the caller's error handling applies).
 class HttpCallFailed : public std::runtime_error {
 public:

@@ -154,8 +154,9 @@ bool HttpRequestObject::on_head(long status, std::vector<HttpHeader> headers)
 {
     if (abort_requested_)
         return false;
-    if (status == 407) {
-        refusal_ = HttpFailure{407, "The proxy " + shown(proxy_) + " asks for a user name and password (HTTP 407)."};
+    if (status == proxy_credentials_required) {
+        refusal_ = HttpFailure{proxy_credentials_required,
+                               "The proxy " + shown(proxy_) + " asks for a user name and password (HTTP 407)."};
         final_ = true;
         return false;
     }

@@ -3,7 +3,7 @@
 # connection settings WinHTTP reads). The test site also stands as the proxy: it answers absolute
 # addresses, so a site under ".invalid" is reachable only through it, and its log shows every request
 # in the form it came. Cases: through the proxy, the bypass list (direct), and a proxy asking for
-# credentials (407), which ends the check.
+# credentials (407), which a message box names before the program ends.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
@@ -35,10 +35,14 @@ for case in "ombrix.invalid:8080 http://ombrix.invalid:8080" "localhost:$site_po
   echo "$site: $(wc -l <"$site_log") requests as $logged/..."
 done
 
-# A proxy that asks for credentials: the first request fails and the check ends the program.
+# A proxy that asks for credentials: the first request fails, a message box names the proxy, and the
+# program ends once it is answered.
 : >"$site_log"
 start_copy /manual "ombrix.invalid:8080/auth407/ombrix.html"
 check_wait_request "http://ombrix.invalid:8080/auth407/support_files/" "$(slow 30)" >/dev/null
+boxes() { xdotool search --name "Ombrix Web Updater" 2>/dev/null | grep -c . || true; }
+wait_until "$(slow 15)" eval '[ "$(boxes)" -ge 2 ]' || fail "no message box after the 407"
+sleep 0.3 && xdotool key Return
 wait_until "$(slow 15)" eval '! kill -0 '"$updater"' 2>/dev/null' || fail "the updater went on after a 407"
 [ "$(wc -l <"$site_log")" = 1 ] || fail "requests after the 407: $(cat "$site_log")"
 echo "$OM_E2E_PLATFORM proxy e2e passed"
