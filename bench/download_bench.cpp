@@ -10,6 +10,7 @@
 #include "platform/posix/ftp_curl.hpp"
 #include "platform/posix/http_curl.hpp"
 #include "platform/posix/network.hpp"
+#include "platform/posix/package_inspector.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/version_reader.hpp"
@@ -84,7 +85,8 @@ int main(int argc, char** argv)
     HeadlessWindow window;
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
-    platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    posix::PosixPackageInspector packages;
+    platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp, packages};
     om::Context context(services);
     om::RequestEvents events(context);
     context.req = http.create_request();

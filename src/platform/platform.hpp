@@ -5,6 +5,7 @@
 #include "platform/ftp_service.hpp"
 #include "platform/http_request.hpp"
 #include "platform/network.hpp"
+#include "platform/package_inspector.hpp"
 #include "platform/process.hpp"
 #include "platform/registry.hpp"
 #include "platform/version_info.hpp"
@@ -22,6 +23,7 @@ struct Platform {
     Window& window;
     HttpService& http;
     FtpService& ftp;
+    PackageInspector& packages;
 };
 
 } // namespace om::platform

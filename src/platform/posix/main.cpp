@@ -6,6 +6,7 @@
 #include "platform/posix/ftp_curl.hpp"
 #include "platform/posix/http_curl.hpp"
 #include "platform/posix/network.hpp"
+#include "platform/posix/package_inspector.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/version_reader.hpp"
@@ -26,8 +27,9 @@ int main(int argc, char** argv)
     posix::FltkWindow window;
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
+    posix::PosixPackageInspector packages;
 
-    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp, packages};
     om::Context context(services);
     om::OmUpdate updater(context);
     window.set_handler(&updater);

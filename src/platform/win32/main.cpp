@@ -6,6 +6,7 @@
 #include "platform/win32/ftp_wininet.hpp"
 #include "platform/win32/http_winhttp.hpp"
 #include "platform/win32/network.hpp"
+#include "platform/win32/package_inspector.hpp"
 #include "platform/win32/processes.hpp"
 #include "platform/win32/registry.hpp"
 #include "platform/win32/version_info.hpp"
@@ -25,8 +26,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     win32::Win32Window window(instance);
     win32::WinHttpService http;
     win32::WinInetFtpService ftp;
+    win32::Win32PackageInspector packages;
 
-    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    om::platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp, packages};
     om::Context context(services);
     om::OmUpdate updater(context);
     window.set_handler(&updater);

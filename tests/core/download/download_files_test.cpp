@@ -256,7 +256,7 @@ TEST_F(DownloadSession, SupportPackageThatNeverAppearsTakesTheErrorPathAfterABou
     files.folders = {"C:\\Ombrix"};
     files.hidden = "C:\\Ombrix\\up_support_V7.exe";
     platform::Platform vanishing{fakes.registry, fakes.versions, files,       fakes.processes, fakes.clock,
-                                 fakes.network,  fakes.window,   *fakes.http, *fakes.ftp};
+                                 fakes.network,  fakes.window,   *fakes.http, *fakes.ftp,      fakes.packages};
     Context ctx{vanishing};
     test::DownloadEvents events2{ctx};
     http->set_events(&events2);

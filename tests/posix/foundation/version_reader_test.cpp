@@ -51,7 +51,7 @@ struct RealServices : ::testing::Test {
     platform::posix::PosixFileSystem files;
     platform::posix::PosixClock clock;
     platform::Platform services{registry,      versions,     files,       fakes.processes, clock,
-                                fakes.network, fakes.window, *fakes.http, *fakes.ftp};
+                                fakes.network, fakes.window, *fakes.http, *fakes.ftp,      fakes.packages};
     Context context{services};
 
     std::string version_of(const std::string& path) { return GetFileVersionData(context, path); }

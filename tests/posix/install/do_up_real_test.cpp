@@ -52,8 +52,8 @@ struct RealInstallation : ::testing::Test {
     platform::posix::PosixFileSystem files;
     platform::posix::VersionReader versions;
     TestProcesses processes{{}, versions};
-    platform::Platform services{fakes.registry, versions,     files,       processes, fakes.clock,
-                                fakes.network,  fakes.window, *fakes.http, *fakes.ftp};
+    platform::Platform services{fakes.registry, versions,     files,       processes,  fakes.clock,
+                                fakes.network,  fakes.window, *fakes.http, *fakes.ftp, fakes.packages};
     Context context{services};
 
     void SetUp() override

@@ -63,7 +63,7 @@ struct FoundationPlatform {
     platform::Platform services()
     {
         return platform::Platform{registry,      versions,     files,       fakes.processes, fakes.clock,
-                                  fakes.network, fakes.window, *fakes.http, *fakes.ftp};
+                                  fakes.network, fakes.window, *fakes.http, *fakes.ftp,      fakes.packages};
     }
 };
 

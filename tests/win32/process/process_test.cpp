@@ -29,7 +29,7 @@ protected:
     TestPlatform tp;
     platform::win32::Win32Processes processes;
     platform::Platform services{tp.registry, tp.versions, tp.files, processes, tp.clock,
-                                tp.network,  tp.window,   *tp.http, *tp.ftp};
+                                tp.network,  tp.window,   *tp.http, *tp.ftp,   tp.packages};
     Context context{services};
 
     void sleep_ms(const char* ms) { ::SetEnvironmentVariableA("OM_STAND_IN_SLEEP_MS", ms); }
@@ -63,7 +63,7 @@ TEST_F(Launch, MissingProgramRaisesToTheCallerWithoutWaiting)
     EXPECT_THROW(ShellAndWait(context, "\"C:\\no folder\\none.exe\"", 1), platform::StartFailed);
     EXPECT_LT(Clock::now() - begin, std::chrono::seconds(5));
     // An identifier that names no process: the wait returns at once.
-    processes.wait_for_exit(0x7ffffff0);
+    EXPECT_FALSE(processes.wait_for_exit(0x7ffffff0));
 }
 
 TEST_F(Launch, TaskKillOfARunningProgramEndsItAndItsWaitReturns)
