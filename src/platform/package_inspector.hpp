@@ -12,7 +12,7 @@ public:
     // nothing when the file is missing, unreadable or not such a package.
     virtual std::optional<std::string> installer_product_version(const std::string& path) = 0;
     // The file is a program image this platform starts: a PE image ("MZ", then "PE" where the DOS
-    // header points) on Windows, an ELF image on posix.
+    // header points) on Windows; on posix an ELF image or a "#!" script.
     virtual bool is_program_image(const std::string& path) = 0;
 };
 

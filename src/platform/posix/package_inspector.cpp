@@ -54,9 +54,12 @@ std::optional<std::string> PosixPackageInspector::installer_product_version(cons
 
 bool PosixPackageInspector::is_program_image(const std::string& path)
 {
+    // The two forms the kernel starts: an ELF image, or a script naming its interpreter ("#!").
     std::ifstream file(to_posix_path(path), std::ios::binary);
     std::array<char, 4> magic{};
-    return file.read(magic.data(), magic.size()) && magic == std::array<char, 4>{'\x7f', 'E', 'L', 'F'};
+    if (!file.read(magic.data(), magic.size()))
+        return false;
+    return magic == std::array<char, 4>{'\x7f', 'E', 'L', 'F'} || (magic[0] == '#' && magic[1] == '!');
 }
 
 } // namespace om::platform::posix

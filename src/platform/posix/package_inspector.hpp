@@ -1,6 +1,6 @@
 #pragma once
-// Package files on posix: the installer's ProductVersion through libmsi (msitools' library), ELF
-// headers read directly.
+// Package files on posix: the installer's ProductVersion through libmsi (msitools' library), the
+// executable's first bytes read directly.
 #include "platform/package_inspector.hpp"
 
 namespace om::platform::posix {

@@ -90,7 +90,7 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     s.support_available = true;
     s.support_file = "up_support_V7.exe";
     s.exe_available = s.msi_available = true; // left for a later run
-    offer("http://site.test/ombrix/support_files/up_support_v7.exe", "support package bytes");
+    offer("http://site.test/ombrix/support_files/up_support_v7.exe", "MZ support package");
 
     EXPECT_THROW(download_files(context), ProgramEnded);
 
@@ -110,7 +110,7 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     EXPECT_EQ(fakes.processes.waits.size(), 1u); // only the package run is waited for
 
     EXPECT_EQ(file("C:\\Ombrix\\up_support_V7.exe"), "<missing>");
-    EXPECT_EQ(file("C:\\Ombrix\\up_support_V7.exe.completed"), "support package bytes");
+    EXPECT_EQ(file("C:\\Ombrix\\up_support_V7.exe.completed"), "MZ support package");
     EXPECT_EQ(file("C:\\Ombrix\\support_installed.txt"), "up_support_V7.exe.completed\r\n");
     // Nothing else was fetched or installed.
     EXPECT_EQ(file(new_msi), "<missing>");
@@ -127,11 +127,11 @@ TEST_F(DownloadSession, RetiredSupportPackageIsNotFetchedAgain)
     s.support_file = "up_support_V7.exe";
     s.exe_available = true;
     fakes.files.files["C:\\Ombrix\\up_support_V7.exe.completed"] = {};
-    offer(exe_url, "quick update");
+    offer(exe_url, "MZ quick update");
 
     EXPECT_THROW(download_files(context), ProgramEnded); // do_up installs the quick update and ends
     EXPECT_EQ(http->sent_urls, Strings{exe_url});
-    EXPECT_EQ(file(new_exe), "quick update");
+    EXPECT_EQ(file(new_exe), "MZ quick update");
     EXPECT_EQ(fakes.processes.starts.at(0).command_line, "\"C:\\Ombrix\\om_exe.v.2.1.7.exe\" -y -o");
 }
 
@@ -139,14 +139,14 @@ TEST_F(DownloadSession, BothPackagesQuickUpdateFirstThenInstaller)
 {
     Session& s = context.session;
     s.exe_available = s.msi_available = true;
-    offer(exe_url, "quick update");
-    offer(msi_url, "full installer package");
+    offer(exe_url, "MZ quick update");
+    offer(msi_url, "MSI 2.1.6.0");
     fakes.files.files[new_msi] = {'o', 'l', 'd', ' ', 'l', 'o', 'n', 'g', 'e', 'r'};
 
     EXPECT_THROW(download_files(context), ProgramEnded);
     EXPECT_EQ(http->sent_urls, (Strings{exe_url, msi_url}));
-    EXPECT_EQ(file(new_exe), "quick update");
-    EXPECT_EQ(file(new_msi), "full installer package");
+    EXPECT_EQ(file(new_exe), "MZ quick update");
+    EXPECT_EQ(file(new_msi), "MSI 2.1.6.0");
     const Strings lines = status_lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe");
@@ -192,7 +192,7 @@ TEST_F(DownloadSession, UnsoundResponsesWriteNothingAndStartNothing)
         {"500 page", {500, {page}, {}, false}},
         {"no status start", {0, {"x"}, {}, false}},
         {"short body", {200, {"full inst", "aller"}, std::optional<long long>{1000}, false}},
-        {"failed write", {200, {"full installer package"}, {}, false}, true},
+        {"failed write", {200, {"MSI 2.1.6.0"}, {}, false}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

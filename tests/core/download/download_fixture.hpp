@@ -25,6 +25,7 @@ struct DownloadSession : ::testing::Test {
         context.req = std::move(request);
 
         fakes.files.folders = {"C:\\Ombrix"};
+        fakes.files.files["C:\\Ombrix\\om_msi\\ombrix32_v2.1.5.msi"] = {'M', 'S', 'I', ' ', '2'};
         fakes.files.files[main_exe] = {'o', 'l', 'd'};
         fakes.versions.set_version(main_exe, 2, 1, 0, 5);
         fakes.registry.add_key("Software\\Kelvane\\Ombrix32");
@@ -32,6 +33,7 @@ struct DownloadSession : ::testing::Test {
         Session& s = context.session;
         s.install_dir = dir;
         s.site = "site.test/Ombrix/ombrix.html";
+        s.web_version_parts = {2, 1, 6};
         s.uninstall_msi_path = "\"C:\\Ombrix\\om_msi\\ombrix32_v2.1.5.msi\"";
         s.msi_address = "site.test/Ombrix/ombrix32_v2.1.6.msi";
         s.exe_address = "site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe";
