@@ -5,7 +5,6 @@
 #                       a registry file (OMBRIX_HKCU_FILE) whose exepath is $inst/
 #   make_msi OUT VERSION [refused]  a full installer of ombrix32.exe VERSION (2.1.5, 2.1.6 or 2.1.7);
 #                       "refused": its launch condition fails
-#   msiexec_codes CODE...           the exit codes of the next msiexec runs (a failing one installs nothing)
 #   make_quick_update OUT NAME=FILE...   a self-extracting 7-Zip package (7zCon.sfx)
 #   make_site DIR PAGE_VERSION      the page, the two listings and the installer of PAGE_VERSION
 #   run_update ARGS...              runs the updater on $DISPLAY, presses "Install" once the offer is
@@ -20,9 +19,6 @@ make_stand_in_tools() {
 #!/bin/sh
 # msiexec /uninstall "PATH" /passive | msiexec /package NAME /passive DISABLEADVTSHORTCUTS=TRUE
 echo "$PWD|$*" >>"$OM_E2E_WORK/msiexec.log"
-code=$(sed -n 1p "$OM_E2E_WORK/msiexec.codes" 2>/dev/null)
-sed -i 1d "$OM_E2E_WORK/msiexec.codes" 2>/dev/null
-case ${code:=0} in 0 | 3010 | 1641) ;; *) exit "$code" ;; esac
 package=$(printf '%s' "$2" | tr '\\' '/')
 [ -f "$package" ] || exit 1619
 msiinfo export "$package" LaunchCondition 2>/dev/null | grep -q '^0' && exit 1603
@@ -32,7 +28,6 @@ case "$1" in
     chmod +x "$OM_E2E_WORK"/extracted/*/* && cp "$OM_E2E_WORK"/extracted/*/* "$OM_E2E_INST/" && rm -rf "$OM_E2E_WORK/extracted" ;;
   *) exit 1639 ;;
 esac
-exit "$code"
 SH
   cat >"$work/bin/taskkill" <<'SH'
 #!/bin/sh
@@ -53,8 +48,6 @@ make_msi() {
   fi
   cp "$built" "$out"
 }
-
-msiexec_codes() { printf '%s\n' "$@" >"$work/msiexec.codes"; }
 
 make_quick_update() {
   local out=$1

@@ -3,7 +3,8 @@
 # quick update, support package) the site answers 404 or 500, cuts the body short, resets the
 # connection in the middle of the body, or stalls. Each time the updater must end by itself after
 # "Install", write nothing into the installation (an installer already in om_msi stays as it was),
-# run no installer and start no program.
+# run no installer and start no program. Then packages that must not run and installers that fail
+# (see refusal below).
 set -euo pipefail
 : "${OM_BIN_DIR:?}" "${OM_SOURCE_DIR:?}" "${OM_BINARY_DIR:?}"
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
@@ -55,4 +56,37 @@ for kind in msi quick support; do
     try "$kind" "$mode"
   done
 done
+# refusal NAME PAGE RUNS EXE: an update whose package NAME is bad or fails; msiexec runs RUNS times,
+# ombrix32.exe EXE is left in place and restarted, a message box is shown, and nothing is recorded.
+# (posix exit codes keep 8 bits: 1618 and 3010 are shown by the Wine run and the core tests.)
+refusal() {
+  local name=$1 page=$2 runs=$3 exe=$4 msi
+  [ -n "${site_pid:-}" ] && stop_site
+  rm -rf "$work/Ombrix" "$work/site" "$work/msiexec.log"
+  make_installation
+  make_site "$work/site" "$page"
+  msi=$work/site/ombrix32_v$page.msi
+  case $name in
+    page) printf '<html><body>Sign in to the network first</body></html>\n' >"$msi" ;;
+    other_version) make_msi "$msi" 2.1.7 ;;
+    refused) make_msi "$msi" 2.1.6 refused ;;
+    quick_fails) printf '#!/bin/sh\nexit 3\n' >"$work/site/latest_omexe/om_exe.v.2.1.6.exe" ;;
+  esac
+  start_site "$work/site"
+  box_shot=posix_refusal_$name run_update /manual "$site_page"
+  [ "$box_shown" = 1 ] || fail "$name: no message box"
+  [ "$(cat "$work/msiexec.log" 2>/dev/null | wc -l)" = "$runs" ] || fail "$name: msiexec: $(cat "$work/msiexec.log")"
+  cmp -s "$programs/ombrix32_$exe.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe is not $exe"
+  [ ! -e "$inst/ombrix32.exe.previous" ] || fail "$name: ombrix32.exe.previous left behind"
+  wait_until 10 application_restarted || fail "$name: ombrix32.exe was not restarted"
+  case $name in page | other_version) [ ! -e "$inst/om_msi/ombrix32_v2.1.6.msi" ] || fail "$name: refused installer kept" ;; esac
+  success=$(reg_value "$OMBRIX_HKCU_FILE" LastSuccessRun)
+  [[ $success == "[Updating "* ]] || fail "$name: recorded: $success"
+  echo "$name: passed"
+}
+
+refusal page 2.1.6 0 2.1.5
+refusal other_version 2.1.6 0 2.1.5
+refusal refused 2.1.6 3 2.1.5
+refusal quick_fails 2.1.5 0 2.1.5
 echo "update faults e2e passed"
