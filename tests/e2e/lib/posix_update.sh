@@ -56,7 +56,7 @@ make_quick_update() {
 }
 
 make_installation() {
-  inst=$work/Ombrix
+  inst="$work/Ombrix Test" # a blank in the folder: every path on a command line must hold together
   mkdir -p "$inst/om_msi"
   export OM_E2E_INST=$inst
   cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"

@@ -19,7 +19,7 @@ snapshot() { (cd "$inst" && find . -type f ! -name current_version.txt -print0 |
 try() {
   local kind=$1 mode=$2 name
   [ -n "${site_pid:-}" ] && stop_site
-  rm -rf "$work/Ombrix" "$work/site" "$work/msiexec.log"
+  rm -rf "$work/Ombrix Test" "$work/site" "$work/msiexec.log"
   make_installation
   case $kind in
     msi)
@@ -62,7 +62,7 @@ done
 refusal() {
   local name=$1 page=$2 runs=$3 exe=$4 msi
   [ -n "${site_pid:-}" ] && stop_site
-  rm -rf "$work/Ombrix" "$work/site" "$work/msiexec.log"
+  rm -rf "$work/Ombrix Test" "$work/site" "$work/msiexec.log"
   make_installation
   make_site "$work/site" "$page"
   msi=$work/site/ombrix32_v$page.msi
