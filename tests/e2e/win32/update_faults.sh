@@ -57,4 +57,35 @@ try() {
 try msi 404
 try msi short
 try quick reset
+# refusal NAME PAGE RUNS: an update whose package NAME is bad or fails. A message box stays on screen
+# until answered; 2.1.5 is still registered with Windows Installer, its ombrix32.exe in place and
+# restarted, nothing is recorded, and a refused download is gone from om_msi.
+refusal() {
+  local name=$1 page=$2 msi=$work/site/ombrix32_v$2.msi
+  [ -n "${site_pid:-}" ] && stop_site
+  rm -rf "$work/site"
+  make_win_installation
+  make_win_site "$work/site" "$page"
+  case $name in
+    page) printf '<html><body>Sign in to the network first</body></html>\n' >"$msi" ;;
+    other_version) make_win_msi 2.1.7 && cp "$work/msi/ombrix32_v2.1.7.msi" "$msi" ;;
+    refused) make_win_msi 2.1.6 refused && cp "$work/msi/ombrix32_v2.1.6-refused.msi" "$msi" ;;
+    quick_fails) cp "$programs/package_sfx.exe" "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ;; # no payload: 2
+  esac
+  start_site "$work/site"
+  box_shot=win32_refusal_$name run_win_update /manual "$site_page"
+  [ "$box_shown" = 1 ] || fail "$name: no message box"
+  [ "$(installed_products)" = "Ombrix 2.1.5 " ] || fail "$name: installed: $(installed_products)"
+  cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe is not 2.1.5"
+  [ ! -e "$inst/ombrix32.exe.previous" ] || fail "$name: ombrix32.exe.previous left behind"
+  wait_until 20 win_application_restarted || fail "$name: ombrix32.exe was not restarted"
+  [ "$(win_reg LastSuccessRun)" = "[Updating {v.2.1.5<-}]" ] || fail "$name: LastSuccessRun: $(win_reg LastSuccessRun)"
+  case $name in page | other_version) [ ! -e "$inst/om_msi/ombrix32_v2.1.6.msi" ] || fail "$name: refused installer kept" ;; esac
+  echo "$name: passed"
+}
+
+refusal page 2.1.6
+refusal other_version 2.1.6
+refusal refused 2.1.6
+refusal quick_fails 2.1.5
 echo "win32 update faults e2e passed"
