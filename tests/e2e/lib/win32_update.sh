@@ -167,7 +167,8 @@ run_win_update() {
     if [ -n "$box" ]; then
       sleep 0.5
       timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-win32_box}.png" 2>/dev/null || true
-      timeout 5 xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+      # A click on the box (not on its button) gives it the focus its default button needs.
+      timeout 5 xdotool mousemove --window "$box" 5 5 click 1 key Return 2>/dev/null || true
       box_shown=1
     fi
     sleep 0.3

@@ -1,6 +1,9 @@
 /* A stand-in for one of the application's programs: notes that it was started, with its arguments, in
  * "started.txt" beside itself and in the file named by OM_STAND_IN_LOG, waits OM_STAND_IN_SLEEP_MS
- * milliseconds when asked to, and ends with exit code 0. */
+ * milliseconds when asked to, and ends with exit code 0.
+ * As msiexec.exe with OM_STAND_IN_CODES naming a file of exit codes, one a line, each run takes the
+ * first: a code other than 0 or 3010 is returned at once; otherwise Wine's own msiexec, put beside it
+ * as msiexec_real.exe, runs the same command line, and 3010 stands for its 0. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +19,36 @@ static void append_line(const char* file_name, const char* line)
     fclose(file);
 }
 
+static int as_msiexec(char* own_path, char* own_name, const char* codes_file)
+{
+    char codes[256] = "";
+    FILE* file = fopen(codes_file, "rb");
+    size_t length = file ? fread(codes, 1, sizeof codes - 1, file) : 0;
+    if (file)
+        fclose(file);
+    codes[length] = '\0';
+    DWORD code = strtoul(codes, NULL, 10), real = 1;
+    char* rest = strchr(codes, '\n');
+    if ((file = fopen(codes_file, "wb")) != NULL) {
+        fputs(rest ? rest + 1 : "", file);
+        fclose(file);
+    }
+    if (code != 0 && code != 3010)
+        return (int)code;
+    strcpy(own_name, "msiexec_real.exe");
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(own_path, GetCommandLineA(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return 1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &real);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return real == 0 ? (int)code : (int)real;
+}
+
 int main(int argc, char** argv)
 {
     char own_path[MAX_PATH * 2];
@@ -24,6 +57,8 @@ int main(int argc, char** argv)
         return 0;
     char* own_name = strrchr(own_path, '\\');
     own_name = own_name ? own_name + 1 : own_path;
+    if (_stricmp(own_name, "msiexec.exe") == 0 && getenv("OM_STAND_IN_CODES"))
+        return as_msiexec(own_path, own_name, getenv("OM_STAND_IN_CODES"));
 
     size_t line_size = strlen(own_name) + 1;
     for (int i = 1; i < argc; ++i)
