@@ -43,6 +43,9 @@ TEST(CommandLineText, TextAfterTheProgramName)
     EXPECT_EQ(arguments_after_program("om_updat.exe   /skip_down  x"), "/skip_down  x");
     EXPECT_EQ(arguments_after_program("C:\\Om\\om_updat.exe"), "");
     EXPECT_EQ(arguments_after_program("\"C:\\a b\\x.exe\"/manual"), "");
+    // System tools named bare run from the system folder, never from the current or the updater's folder.
+    EXPECT_TRUE(platform::win32::system_program_path("msiexec /package x.msi").ends_with("\\msiexec.exe"));
+    EXPECT_EQ(platform::win32::system_program_path("\"C:\\Om\\taskkill.exe\" /f"), "");
 }
 
 TEST_F(Launch, ShortChildIsWaitedForAndReturnsWhenItEnds)
