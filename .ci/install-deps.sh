@@ -8,6 +8,6 @@ apt-get install -y -qq --no-install-recommends \
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine64 \
   libcurl4-openssl-dev libfltk1.3-dev xvfb xauth xdotool imagemagick x11-utils \
-  python3 python3-pyftpdlib vsftpd lighttpd wixl msitools p7zip-full \
+  python3 python3-pyftpdlib vsftpd lighttpd wixl msitools libmsi-dev libglib2.0-dev pkg-config p7zip-full \
   libssl-dev openssl \
   iproute2 util-linux procps clang-format >/dev/null

@@ -12,6 +12,7 @@
 #include "platform/win32/ftp_wininet.hpp"
 #include "platform/win32/http_winhttp.hpp"
 #include "platform/win32/network.hpp"
+#include "platform/win32/package_inspector.hpp"
 #include "platform/win32/processes.hpp"
 #include "platform/win32/registry.hpp"
 #include "platform/win32/version_info.hpp"
@@ -21,6 +22,7 @@
 #include "platform/posix/ftp_curl.hpp"
 #include "platform/posix/http_curl.hpp"
 #include "platform/posix/network.hpp"
+#include "platform/posix/package_inspector.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/version_reader.hpp"
@@ -97,6 +99,7 @@ int main(int argc, char** argv)
     win32::Win32Network network;
     win32::WinHttpService http;
     win32::WinInetFtpService ftp;
+    win32::Win32PackageInspector packages;
 #else
     namespace posix = platform::posix;
     posix::RegistryFile registry(posix::RegistryFile::default_path());
@@ -107,8 +110,9 @@ int main(int argc, char** argv)
     posix::PosixNetwork network;
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
+    posix::PosixPackageInspector packages;
 #endif
-    platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp};
+    platform::Platform services{registry, versions, files, processes, clock, network, window, http, ftp, packages};
     om::Context context(services);
     om::RequestEvents events(context);
     context.req = http.create_request();

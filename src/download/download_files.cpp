@@ -1,6 +1,7 @@
 #include "download/download_files.hpp"
 
 #include "app/context.hpp"
+#include "common/log.hpp"
 #include "common/regimes.hpp"
 #include "common/text.hpp"
 #include "download/package_names.hpp"
@@ -8,6 +9,7 @@
 #include "download/transfer.hpp"
 #include "install/command_lines.hpp"
 #include "install/do_up.hpp"
+#include "install/package_checks.hpp"
 #include "install/shell_and_wait.hpp"
 
 #include <string_view>
@@ -71,6 +73,19 @@ void write_support_record(Context& context, const std::string& line)
         throw StepFailed("cannot write " + path);
 }
 
+// A support package that ended with a failure is not marked completed: it is removed, so that a later
+// run fetches and runs it again, and the user is told.
+[[noreturn]] void refuse_support_package(Context& context, const std::string& package)
+{
+    const std::string why =
+        package + " could not be installed (it ended with code " + std::to_string(context.session.result_code) + ").";
+    log::line("support package failed: " + why);
+    run_step([&] { context.platform.files.delete_file(package); });
+    run_step([&] { context.platform.window.message_box(log::with_path(why)); });
+    run_step([&] { context.session.result_code = start_application(context); });
+    context.end_program();
+}
+
 // Support case: fetch, run and retire the support package, restart the application, end.
 [[noreturn]] void install_support_package(Context& context)
 {
@@ -99,16 +114,18 @@ void write_support_record(Context& context, const std::string& line)
     show_status(context, "Installing " + s.support_file);
     context.yield();
     context.yield();
+    check_packages(context, {{Package::Kind::program, package, true}});
     s.result_code = ShellAndWait(context, unpack_command(package), platform::sw_min_no_activate);
     for (int i = 0; i < 3; ++i)
         context.yield();
+    if (s.result_code != 0)
+        refuse_support_package(context, package);
     show_status(context, "Updated files have been installed!");
     if (!files.rename_file(package, package + ".completed"))
         throw StepFailed("cannot mark " + package + " completed");
     write_support_record(context, s.support_file + ".completed");
     context.yield();
-    s.result_code = static_cast<std::int32_t>(
-        context.platform.processes.start(quoted_program(s.install_dir + "ombrix32.exe"), platform::sw_minimized));
+    s.result_code = start_application(context);
     context.yield();
     // Packages also on offer are left for a later run.
     context.end_program();

@@ -5,6 +5,7 @@
 #include "platform/ftp_service.hpp"
 #include "platform/http_request.hpp"
 #include "platform/network.hpp"
+#include "platform/package_inspector.hpp"
 #include "platform/process.hpp"
 #include "platform/registry.hpp"
 #include "platform/signature_verifier.hpp"
@@ -23,6 +24,7 @@ struct Platform {
     Window& window;
     HttpService& http;
     FtpService& ftp;
+    PackageInspector& packages;
     // Checks the release signatures of packages; without it no package passes a check.
     SignatureVerifier* signatures = nullptr;
 };

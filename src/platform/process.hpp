@@ -1,6 +1,7 @@
 #pragma once
 // Process service: this program's own identity, starting and waiting for programs, ending the program.
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -31,11 +32,13 @@ public:
     // Major, minor and revision of this program's own version resource.
     virtual OwnVersion own_version() = 0;
     // Starts a command line (program, then arguments, as a command prompt takes them) in the current
-    // folder, its first window shown with show_window; returns the process id. Throws StartFailed.
+    // folder, its first window shown with show_window; returns the process id. Throws StartFailed. The
+    // started process stays held (its handle kept) until it is waited for, so that the wait is for
+    // that very process even when its id is reused.
     virtual std::uint32_t start(const std::string& command_line, int show_window) = 0;
-    // Opens the process for waiting only, waits until it ends, closes the handle. Returns at once
-    // when the process cannot be opened.
-    virtual void wait_for_exit(std::uint32_t process_id) = 0;
+    // Waits until the process that start() gave this id ends, releases it and returns its exit code.
+    // Nothing when it is not a process started here or was already waited for.
+    virtual std::optional<std::uint32_t> wait_for_exit(std::uint32_t process_id) = 0;
     // Ends the program at once: no later step of any caller runs, nothing more is written.
     [[noreturn]] virtual void end_program() = 0;
 };

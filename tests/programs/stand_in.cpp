@@ -4,9 +4,13 @@
 //   - appends "<own file name> <args...>" to the file named by OM_STAND_IN_LOG, when set;
 //   - appends the same line to "started.txt" in its own folder (so a test can see a restart);
 //   - sleeps OM_STAND_IN_SLEEP_MS milliseconds, when set.
+// On win32, as msiexec.exe with OM_STAND_IN_CODES naming a file of exit codes, one a line, each run takes
+// the first: a code other than 0 or 3010 is returned at once; otherwise Wine's own msiexec, put beside
+// it as msiexec_real.exe, runs the same command line, and 3010 stands for its 0.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -46,6 +50,40 @@ void append_line(const std::string& file, const std::string& line)
     }
 }
 
+#ifdef _WIN32
+int as_msiexec(const std::string& path, std::size_t slash, const char* codes_file)
+{
+    char codes[256] = {};
+    std::size_t length = 0;
+    if (std::FILE* in = std::fopen(codes_file, "rb")) {
+        length = std::fread(codes, 1, sizeof codes - 1, in);
+        std::fclose(in);
+    }
+    codes[length] = '\0';
+    const unsigned long code = std::strtoul(codes, nullptr, 10);
+    if (std::FILE* out = std::fopen(codes_file, "wb")) {
+        const char* rest = std::strchr(codes, '\n');
+        std::fputs(rest ? rest + 1 : "", out);
+        std::fclose(out);
+    }
+    if (code != 0 && code != 3010)
+        return static_cast<int>(code);
+    const std::string real = path.substr(0, slash + 1) + "msiexec_real.exe";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(real.c_str(), ::GetCommandLineA(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return 1;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD real_code = 1;
+    ::GetExitCodeProcess(process.hProcess, &real_code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return real_code == 0 ? static_cast<int>(code) : static_cast<int>(real_code);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -54,6 +92,10 @@ int main(int argc, char** argv)
     const std::size_t slash = path.find_last_of("/\\");
     // Without a separator (npos + 1 == 0): no folder, and the whole path is the name.
     std::string line = path.substr(slash + 1);
+#ifdef _WIN32
+    if (const char* codes = std::getenv("OM_STAND_IN_CODES"); codes && ::_stricmp(line.c_str(), "msiexec.exe") == 0)
+        return as_msiexec(path, slash, codes);
+#endif
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];
     if (const char* log = std::getenv("OM_STAND_IN_LOG"); log && *log)

@@ -160,4 +160,28 @@ std::uint32_t FakeProcesses::start(const std::string& line, int show_window)
     return static_cast<std::uint32_t>(1000 + starts.size());
 }
 
+std::optional<std::uint32_t> FakeProcesses::wait_for_exit(std::uint32_t process_id)
+{
+    waits.push_back(process_id);
+    if (exit_codes.empty())
+        return 0;
+    const std::uint32_t code = exit_codes.front();
+    exit_codes.pop_front();
+    return code;
+}
+
+std::optional<std::string> FakePackages::installer_product_version(const std::string& path)
+{
+    const auto found = files->files.find(path);
+    const std::string text = found == files->files.end() ? "" : std::string(found->second.begin(), found->second.end());
+    return text.starts_with("MSI ") ? std::optional<std::string>(text.substr(4)) : std::nullopt;
+}
+
+bool FakePackages::is_program_image(const std::string& path)
+{
+    const auto found = files->files.find(path);
+    return found != files->files.end() && found->second.size() >= 2 && found->second[0] == 'M' &&
+           found->second[1] == 'Z';
+}
+
 } // namespace om::test

@@ -3,6 +3,7 @@
 #include "common/regimes.hpp"
 #include "platform/platform.hpp"
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -97,6 +98,7 @@ public:
     };
     std::vector<Start> starts;
     std::vector<std::uint32_t> waits;
+    std::deque<std::uint32_t> exit_codes;   // of the waited processes, in order; 0 once used up
     std::set<std::string> missing_programs; // first word of a command line that cannot start
     FakeFiles* files = nullptr;             // to record the current folder of each start
     std::function<void(const Start&)> on_start;
@@ -106,12 +108,20 @@ public:
     std::string executable_path() override { return exe_path; }
     platform::OwnVersion own_version() override { return version; }
     std::uint32_t start(const std::string& command_line, int show_window) override;
-    void wait_for_exit(std::uint32_t process_id) override { waits.push_back(process_id); }
+    std::optional<std::uint32_t> wait_for_exit(std::uint32_t process_id) override;
     [[noreturn]] void end_program() override
     {
         ++ended;
         throw ProgramEnded{0};
     }
+};
+
+// Package files told by their content: "MSI " + ProductVersion is an installer, "MZ..." a program image.
+class FakePackages : public platform::PackageInspector {
+public:
+    FakeFiles* files = nullptr;
+    std::optional<std::string> installer_product_version(const std::string& path) override;
+    bool is_program_image(const std::string& path) override;
 };
 
 } // namespace om::test

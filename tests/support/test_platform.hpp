@@ -55,6 +55,7 @@ struct TestPlatform {
     ScriptedWindow window;
     NoHttp no_http;
     NoFtp no_ftp;
+    FakePackages packages;
     platform::HttpService* http = &no_http;
     platform::FtpService* ftp = &no_ftp;
 
@@ -62,11 +63,12 @@ struct TestPlatform {
     {
         processes.files = &files;
         window.clock = &clock;
+        packages.files = &files;
     }
 
     platform::Platform services()
     {
-        return platform::Platform{registry, versions, files, processes, clock, network, window, *http, *ftp};
+        return platform::Platform{registry, versions, files, processes, clock, network, window, *http, *ftp, packages};
     }
 };
 

@@ -7,6 +7,7 @@
 #include "platform/posix/ftp_curl.hpp"
 #include "platform/posix/http_curl.hpp"
 #include "platform/posix/network.hpp"
+#include "platform/posix/package_inspector.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/signature_verifier_openssl.hpp"
@@ -50,9 +51,10 @@ int main(int argc, char** argv)
     posix::CurlHttpService http;
     posix::CurlFtpService ftp;
     posix::OpensslSignatureVerifier signatures;
+    posix::PosixPackageInspector packages;
 
-    om::platform::Platform services{registry, versions, files, processes, clock,
-                                    network,  window,   http,  ftp,       &signatures};
+    om::platform::Platform services{registry, versions, files, processes, clock,      network,
+                                    window,   http,     ftp,   packages,  &signatures};
     om::Context context(services);
     context.release_public_key = OM_RELEASE_PUBLIC_KEY;
     om::OmUpdate updater(context);

@@ -72,12 +72,17 @@ std::uint32_t PosixProcesses::start(const std::string& command_line, int /*show_
     return static_cast<std::uint32_t>(pid);
 }
 
-void PosixProcesses::wait_for_exit(std::uint32_t process_id)
+std::optional<std::uint32_t> PosixProcesses::wait_for_exit(std::uint32_t process_id)
 {
     int status = 0;
-    // Reaps the child; returns at once for a process that is not a child (already reaped or foreign).
-    while (::waitpid(static_cast<pid_t>(process_id), &status, 0) < 0 && errno == EINTR) {
+    // Reaps the child; fails at once for a process that is not a child (already reaped or foreign).
+    pid_t reaped = 0;
+    while ((reaped = ::waitpid(static_cast<pid_t>(process_id), &status, 0)) < 0 && errno == EINTR) {
     }
+    if (reaped < 0)
+        return std::nullopt;
+    // A program ended by a signal counts as failed, with the code a shell gives it.
+    return static_cast<std::uint32_t>(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 void PosixProcesses::end_program()

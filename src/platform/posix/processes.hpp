@@ -18,7 +18,7 @@ public:
     std::string executable_path() override;
     OwnVersion own_version() override;
     std::uint32_t start(const std::string& command_line, int show_window) override;
-    void wait_for_exit(std::uint32_t process_id) override;
+    std::optional<std::uint32_t> wait_for_exit(std::uint32_t process_id) override;
     [[noreturn]] void end_program() override;
 
 private:

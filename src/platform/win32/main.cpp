@@ -7,6 +7,7 @@
 #include "platform/win32/ftp_wininet.hpp"
 #include "platform/win32/http_winhttp.hpp"
 #include "platform/win32/network.hpp"
+#include "platform/win32/package_inspector.hpp"
 #include "platform/win32/processes.hpp"
 #include "platform/win32/registry.hpp"
 #include "platform/win32/signature_verifier_cng.hpp"
@@ -64,9 +65,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     win32::WinHttpService http;
     win32::WinInetFtpService ftp;
     win32::CngSignatureVerifier signatures;
+    win32::Win32PackageInspector packages;
 
-    om::platform::Platform services{registry, versions, files, processes, clock,
-                                    network,  window,   http,  ftp,       &signatures};
+    om::platform::Platform services{registry, versions, files, processes, clock,      network,
+                                    window,   http,     ftp,   packages,  &signatures};
     om::Context context(services);
     context.release_public_key = OM_RELEASE_PUBLIC_KEY;
     om::OmUpdate updater(context);

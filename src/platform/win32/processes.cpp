@@ -8,18 +8,30 @@
 
 namespace om::platform::win32 {
 
-namespace {
+void Win32Processes::HandleCloser::operator()(void* handle) const
+{
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
+}
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const
-    {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle);
-    }
-};
-using OwnedHandle = std::unique_ptr<void, HandleCloser>;
-
-} // namespace
+std::string system_program_path(const std::string& command_line)
+{
+    const std::string name = command_line.substr(0, command_line.find_first_of(" \t"));
+    if (name.empty() || name.find_first_of("\"\\/:") != std::string::npos)
+        return {};
+    char folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    std::string path = std::string(folder, length) + "\\" + name;
+    if (path.size() < 4 ||
+        ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str() + path.size() - 4, 4, ".exe", 4) != CSTR_EQUAL)
+        path += ".exe";
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    return path;
+}
 
 std::string arguments_after_program(const std::string& line)
 {
@@ -84,20 +96,28 @@ std::uint32_t Win32Processes::start(const std::string& command_line, int show_wi
     PROCESS_INFORMATION info{};
     std::vector<char> line(command_line.begin(), command_line.end());
     line.push_back('\0');
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    // A system tool named bare runs from the system folder, never a file of that name in the current
+    // folder or beside the updater; its command line keeps its words.
+    const std::string application = system_program_path(command_line);
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &info))
         throw StartFailed("cannot start: " + command_line + " (error " + std::to_string(::GetLastError()) + ")");
-    // Only the identifier is kept; the wait opens the process again.
-    OwnedHandle process(info.hProcess);
-    OwnedHandle thread(info.hThread);
+    const std::unique_ptr<void, HandleCloser> thread(info.hThread);
+    started_[static_cast<std::uint32_t>(info.dwProcessId)].reset(info.hProcess);
     return static_cast<std::uint32_t>(info.dwProcessId);
 }
 
-void Win32Processes::wait_for_exit(std::uint32_t process_id)
+std::optional<std::uint32_t> Win32Processes::wait_for_exit(std::uint32_t process_id)
 {
-    OwnedHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
-    if (!process)
-        return; // already gone or not ours to wait for
-    ::WaitForSingleObject(process.get(), INFINITE);
+    const auto found = started_.find(process_id);
+    if (found == started_.end())
+        return std::nullopt; // not started here, or already waited for
+    const std::unique_ptr<void, HandleCloser> process = std::move(found->second);
+    started_.erase(found);
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(code);
 }
 
 void Win32Processes::end_program()

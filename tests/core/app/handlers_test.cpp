@@ -150,7 +150,7 @@ TEST(DoWait, WaitsElapsedTimeInShortWindowWaitsAcrossMidnight)
     clock.wall = {2026, 12, 31, 23, 59, 59};
     tp.window.clock = &clock;
     platform::Platform services{tp.registry, tp.versions, tp.files, tp.processes, clock,
-                                tp.network,  tp.window,   *tp.http, *tp.ftp};
+                                tp.network,  tp.window,   *tp.http, *tp.ftp,      tp.packages};
     Context context{services};
     int longest = 0;
     // Each yield comes before the clock advances by the wait just asked for.

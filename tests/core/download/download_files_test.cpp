@@ -1,19 +1,99 @@
 #include "download/download_files.hpp"
 
 #include "download/package_names.hpp"
-#include "download_fixture.hpp"
+#include "download/request_events.hpp"
+#include "support/fake_http.hpp"
+#include "support/support.hpp"
+
+#include <gtest/gtest.h>
 
 namespace om {
 namespace {
 
-using test::DownloadSession;
-using test::ScriptedResponse;
 using Strings = std::vector<std::string>;
 
-const std::string msi_url = "http://site.test/Ombrix/ombrix32_v2.1.6.msi";
-const std::string exe_url = "http://site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe";
-const std::string new_msi = "C:\\Ombrix\\om_msi\\ombrix32_v2.1.6.msi";
-const std::string new_exe = "C:\\Ombrix\\om_exe.v.2.1.7.exe";
+const std::string dir = "C:\\Ombrix\\", main_exe = dir + "ombrix32.exe";
+const std::string msi_url = "http://site.test/Ombrix/ombrix32_v2.1.6.msi",
+                  new_msi = dir + "om_msi\\ombrix32_v2.1.6.msi";
+const std::string exe_url = "http://site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe",
+                  new_exe = dir + "om_exe.v.2.1.7.exe";
+const std::string support_url = "http://site.test/ombrix/support_files/up_support_v7.exe";
+const std::string support = dir + "up_support_V7.exe";
+
+// A session at the point where the user pressed "Install": ombrix32.exe 2.1.5 in C:\Ombrix\ with its
+// installer, a release site on "site.test", and the real request events on a fake request object.
+struct Download {
+    test::TestPlatform fakes;
+    test::FakeHttp http;
+    platform::Platform services = (fakes.http = &http, fakes.services());
+    Context context{services};
+    RequestEvents events{context};
+    Session& s = context.session;
+
+    Download()
+    {
+        context.req = http.create_request();
+        context.req->set_events(&events);
+        fakes.files.folders = {"C:\\Ombrix"};
+        put(main_exe, "old");
+        put(dir + "om_msi\\ombrix32_v2.1.5.msi", "MSI 2.1.5");
+        fakes.versions.set_version(main_exe, 2, 1, 0, 5);
+        fakes.registry.add_key("Software\\Kelvane\\Ombrix32");
+        s.install_dir = dir;
+        s.site = "site.test/Ombrix/ombrix.html";
+        s.web_version_parts = {2, 1, 6};
+        s.uninstall_msi_path = "\"" + dir + "om_msi\\ombrix32_v2.1.5.msi\"";
+        s.msi_address = "site.test/Ombrix/ombrix32_v2.1.6.msi";
+        s.exe_address = "site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe";
+        s.support_file = "up_support_V7.exe";
+        // Installers and packages write a new main executable, as the real ones do.
+        fakes.processes.on_start = [this](const test::FakeProcesses::Start& start) {
+            if (start.command_line.starts_with("msiexec /package") || start.command_line.ends_with(" -y -o"))
+                put(main_exe, "new");
+        };
+    }
+
+    void put(const std::string& path, const std::string& text)
+    {
+        fakes.files.files[path].assign(text.begin(), text.end());
+    }
+    // Served in three chunks, as a body arrives over a connection.
+    void offer(const std::string& url, const std::string& body)
+    {
+        const std::size_t third = body.size() / 3;
+        http.responses[url] = served(200, body);
+        http.responses[url].chunks = {third, third, body.size() - 2 * third};
+    }
+    static test::FakeResponse served(long status, const std::string& body)
+    {
+        test::FakeResponse response;
+        response.status = status;
+        response.body = body;
+        return response;
+    }
+    Strings status_lines() const
+    {
+        Strings lines;
+        for (const auto& entry : fakes.window.entries("text info="))
+            lines.push_back(entry.substr(std::string("text info=").size()));
+        return lines;
+    }
+    std::string file(const std::string& path) const
+    {
+        auto it = fakes.files.files.find(path);
+        return it == fakes.files.files.end() ? "<missing>" : std::string(it->second.begin(), it->second.end());
+    }
+    Strings starts() const
+    {
+        Strings out;
+        for (const auto& start : fakes.processes.starts)
+            out.push_back(start.command_line + " | " + std::to_string(start.show_window) + " | " +
+                          start.current_folder);
+        return out;
+    }
+};
+
+struct DownloadSession : ::testing::Test, Download {};
 
 TEST(PackageNames, CutFromTheMarkerAndRejectNamesThatLeaveTheFolder)
 {
@@ -29,129 +109,103 @@ TEST(PackageNames, CutFromTheMarkerAndRejectNamesThatLeaveTheFolder)
     EXPECT_NO_THROW(require_bare_file_name("up_support_V7.exe"));
 }
 
-TEST_F(DownloadSession, FileNamesAndTheSkipBox)
+TEST_F(DownloadSession, FileNamesAndTheSkipBoxShownOnlyForThatVeryInstallerAlreadyDownloaded)
 {
-    Session& s = context.session;
-    s.exe_available = s.msi_available = true;
-    get_download_filenames(context);
-    EXPECT_EQ(s.exe_package_name, "om_exe.v.2.1.7.exe");
-    EXPECT_EQ(s.msi_package_name, "ombrix32_v2.1.6.msi");
-    EXPECT_EQ(s.download_name, "");
-    EXPECT_TRUE(fakes.files.folders.count("C:\\Ombrix\\om_msi"));
-    EXPECT_EQ(fakes.window.entries("visible skip"), Strings{"visible skip=0"});
-
-    // The box shows only when that very installer is already downloaded.
-    fakes.files.files["C:\\Ombrix\\om_msi\\ombrix32_v2.1.5.msi"] = {};
-    fakes.window.log.clear();
-    get_download_filenames(context);
-    EXPECT_EQ(fakes.window.entries("visible skip"), Strings{"visible skip=0"});
-
-    fakes.files.files[new_msi] = {};
-    for (bool exe : {true, false}) {
-        s.exe_available = exe;
-        s.exe_package_name = s.msi_package_name = "";
-        fakes.window.log.clear();
-        get_download_filenames(context);
-        EXPECT_EQ(fakes.window.entries("visible skip"), (Strings{"visible skip=0", "visible skip=1"}));
-        EXPECT_EQ(s.msi_package_name, "ombrix32_v2.1.6.msi");
-        EXPECT_EQ(s.exe_package_name, exe ? "om_exe.v.2.1.7.exe" : "");
+    struct Case {
+        bool exe, msi;
+        const char* downloaded;
+        const char *exe_name, *msi_name;
+        Strings skip;
+    };
+    const std::vector<Case> cases = {
+        {true, true, nullptr, "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", {"visible skip=0"}},
+        {true, true, "ombrix32_v2.1.5.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", {"visible skip=0"}},
+        {true,
+         true,
+         "ombrix32_v2.1.6.msi",
+         "om_exe.v.2.1.7.exe",
+         "ombrix32_v2.1.6.msi",
+         {"visible skip=0", "visible skip=1"}},
+        {false, true, "ombrix32_v2.1.6.msi", "", "ombrix32_v2.1.6.msi", {"visible skip=0", "visible skip=1"}},
+        {true, false, "ombrix32_v2.1.6.msi", "om_exe.v.2.1.7.exe", "", {"visible skip=0"}},
+    };
+    for (const auto& c : cases) {
+        Download t;
+        t.fakes.files.files.clear();
+        if (c.downloaded)
+            t.put(dir + "om_msi\\" + c.downloaded, "");
+        t.s.exe_available = c.exe;
+        t.s.msi_available = c.msi;
+        get_download_filenames(t.context);
+        EXPECT_EQ(t.s.exe_package_name, c.exe_name);
+        EXPECT_EQ(t.s.msi_package_name, c.msi_name);
+        EXPECT_EQ(t.s.download_name, "");
+        EXPECT_TRUE(t.fakes.files.folders.count("C:\\Ombrix\\om_msi"));
+        EXPECT_EQ(t.fakes.window.entries("visible skip"), c.skip);
     }
-
-    // Quick update alone: no installer name, no box.
-    s.msi_available = false;
-    s.exe_available = true;
-    s.msi_package_name = "";
-    fakes.window.log.clear();
-    get_download_filenames(context);
-    EXPECT_EQ(s.exe_package_name, "om_exe.v.2.1.7.exe");
-    EXPECT_EQ(s.msi_package_name, "");
-    EXPECT_EQ(fakes.window.entries("visible skip"), Strings{"visible skip=0"});
-}
-
-TEST_F(DownloadSession, FileNamesEndTheProgramSilentlyForAnAddressWithoutItsMarker)
-{
-    Session& s = context.session;
+    // An address without its marker ends the program silently, before anything is fetched.
     s.msi_available = true;
     s.msi_address = "site.test/Ombrix/setup.msi";
     EXPECT_THROW(get_download_filenames(context), ProgramEnded);
     EXPECT_TRUE(fakes.window.entries("text ").empty());
-
-    s.msi_available = false;
-    s.exe_available = true;
-    s.exe_address = "site.test/Ombrix/ombrix.html";
-    EXPECT_THROW(get_download_filenames(context), ProgramEnded);
-    EXPECT_TRUE(fakes.window.entries("text ").empty());
-    EXPECT_TRUE(http->sent_urls.empty());
+    EXPECT_TRUE(http.sent.empty());
 }
 
 TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestarted)
 {
-    Session& s = context.session;
     s.support_available = true;
-    s.support_file = "up_support_V7.exe";
     s.exe_available = s.msi_available = true; // left for a later run
-    offer("http://site.test/ombrix/support_files/up_support_v7.exe", "support package bytes");
-
+    offer(support_url, "MZ support package");
     EXPECT_THROW(download_files(context), ProgramEnded);
-
-    EXPECT_EQ(http->sent_urls, Strings{"http://site.test/ombrix/support_files/up_support_v7.exe"});
-    EXPECT_EQ(http->log, (Strings{"timeouts 2000 2000 2000 2000",
-                                  "open GET http://site.test/ombrix/support_files/up_support_v7.exe sync",
-                                  "header User-Agent: MyCustomUser", "keep_body 0", "send", "keep_body 1"}));
+    EXPECT_EQ(http.sent, Strings{support_url});
+    EXPECT_EQ(http.entries("open")[0], "open GET " + support_url + " false");
+    EXPECT_EQ(http.entries("header"), Strings{"header User-Agent: MyCustomUser"});
     EXPECT_EQ(status_lines(),
               (Strings{"Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe", "Downloading up_support_V7.exe",
                        "C:\\Ombrix", "Installing up_support_V7.exe", "Updated files have been installed!"}));
-    ASSERT_EQ(fakes.processes.starts.size(), 2u);
-    EXPECT_EQ(fakes.processes.starts[0].command_line, "\"C:\\Ombrix\\up_support_V7.exe\" -y -o");
-    EXPECT_EQ(fakes.processes.starts[0].show_window, 6);
-    EXPECT_EQ(fakes.processes.starts[0].current_folder, "C:\\Ombrix");
-    EXPECT_EQ(fakes.processes.starts[1].command_line, "\"C:\\Ombrix\\ombrix32.exe\"");
-    EXPECT_EQ(fakes.processes.starts[1].show_window, 2);
+    EXPECT_EQ(starts(),
+              (Strings{"\"" + support + "\" -y -o | 6 | C:\\Ombrix", "\"" + main_exe + "\" | 2 | C:\\Ombrix"}));
     EXPECT_EQ(fakes.processes.waits.size(), 1u); // only the package run is waited for
-
-    EXPECT_EQ(file("C:\\Ombrix\\up_support_V7.exe"), "<missing>");
-    EXPECT_EQ(file("C:\\Ombrix\\up_support_V7.exe.completed"), "support package bytes");
-    EXPECT_EQ(file("C:\\Ombrix\\support_installed.txt"), "up_support_V7.exe.completed\r\n");
-    // Nothing else was fetched or installed.
-    EXPECT_EQ(file(new_msi), "<missing>");
-    EXPECT_EQ(file(new_exe), "<missing>");
-    for (const auto& entry : fakes.files.log)
-        EXPECT_NE(entry, "delete " + main_exe);
+    EXPECT_EQ(file(support), "<missing>");
+    EXPECT_EQ(file(support + ".completed"), "MZ support package");
+    EXPECT_EQ(file(dir + "support_installed.txt"), "up_support_V7.exe.completed\r\n");
+    EXPECT_EQ(file(new_msi) + file(new_exe) + file(main_exe + ".previous"), "<missing><missing><missing>");
     EXPECT_EQ(fakes.registry.text("Software\\Kelvane\\Ombrix32", "LastSuccessRun"), "<missing>");
+
+    // Not a program, or a run that fails: removed, not marked, the application restarted.
+    for (const auto& [body, code] : {std::pair{"<html>", 0u}, {"MZ support package", 3u}}) {
+        Download t;
+        t.s.support_available = true;
+        t.offer(support_url, body);
+        t.fakes.processes.exit_codes = {code};
+        EXPECT_THROW(download_files(t.context), ProgramEnded);
+        EXPECT_EQ(t.starts().back(), "\"" + main_exe + "\" | 2 | C:\\Ombrix");
+        EXPECT_EQ(t.starts().size(), code ? 2u : 1u);
+        EXPECT_EQ(t.file(support) + t.file(support + ".completed") + t.file(dir + "support_installed.txt"),
+                  "<missing><missing><missing>");
+        const Strings boxes = t.fakes.window.entries("box ");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find(code ? "(it ended with code 3)" : "is not a program"), std::string::npos) << boxes[0];
+    }
 }
 
-TEST_F(DownloadSession, RetiredSupportPackageIsNotFetchedAgain)
+TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallation)
 {
-    Session& s = context.session;
     s.support_available = true;
-    s.support_file = "up_support_V7.exe";
-    s.exe_available = true;
-    fakes.files.files["C:\\Ombrix\\up_support_V7.exe.completed"] = {};
-    offer(exe_url, "quick update");
-
-    EXPECT_THROW(download_files(context), ProgramEnded); // do_up installs the quick update and ends
-    EXPECT_EQ(http->sent_urls, Strings{exe_url});
-    EXPECT_EQ(file(new_exe), "quick update");
-    EXPECT_EQ(fakes.processes.starts.at(0).command_line, "\"C:\\Ombrix\\om_exe.v.2.1.7.exe\" -y -o");
-}
-
-TEST_F(DownloadSession, BothPackagesQuickUpdateFirstThenInstaller)
-{
-    Session& s = context.session;
     s.exe_available = s.msi_available = true;
-    offer(exe_url, "quick update");
-    offer(msi_url, "full installer package");
-    fakes.files.files[new_msi] = {'o', 'l', 'd', ' ', 'l', 'o', 'n', 'g', 'e', 'r'};
-
+    put(support + ".completed", ""); // retired: not fetched again
+    offer(exe_url, "MZ quick update");
+    offer(msi_url, "MSI 2.1.6.0");
+    put(new_msi, "old and longer");
     EXPECT_THROW(download_files(context), ProgramEnded);
-    EXPECT_EQ(http->sent_urls, (Strings{exe_url, msi_url}));
-    EXPECT_EQ(file(new_exe), "quick update");
-    EXPECT_EQ(file(new_msi), "full installer package");
+    EXPECT_EQ(http.sent, (Strings{exe_url, msi_url}));
+    EXPECT_EQ(file(new_exe), "MZ quick update");
+    EXPECT_EQ(file(new_msi), "MSI 2.1.6.0");
     const Strings lines = status_lines();
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe");
-    EXPECT_EQ(lines[1], "Downloading om_exe.v.2.1.7.exe");
-    EXPECT_EQ(lines[2], "Downloading ombrix32_v2.1.6.msi");
+    EXPECT_EQ(Strings(lines.begin(), lines.begin() + 3),
+              (Strings{"Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe",
+                       "Downloading om_exe.v.2.1.7.exe", "Downloading ombrix32_v2.1.6.msi"}));
     EXPECT_EQ(s.download_name, "");
     // do_up took over: uninstall, install, unpack, restart.
     ASSERT_EQ(fakes.processes.starts.size(), 4u);
@@ -162,20 +216,9 @@ TEST_F(DownloadSession, BothPackagesQuickUpdateFirstThenInstaller)
 TEST_F(DownloadSession, NothingOnOfferMakesNoTransferAndStillRunsTheInstallation)
 {
     download_files(context); // do_up returns when nothing is to be installed
-    EXPECT_TRUE(http->sent_urls.empty());
+    EXPECT_TRUE(http.sent.empty());
     EXPECT_EQ(fakes.window.entries("visible om_website"), Strings{"visible om_website=0"});
     EXPECT_EQ(fakes.files.current, "C:\\Ombrix\\om_msi");
-    EXPECT_TRUE(fakes.processes.starts.empty());
-}
-
-TEST_F(DownloadSession, AddressWithoutItsMarkerTakesTheErrorPath)
-{
-    Session& s = context.session;
-    s.msi_available = true;
-    s.msi_address = "site.test/Ombrix/setup.msi";
-    EXPECT_THROW(download_files(context), ProgramEnded);
-    EXPECT_EQ(status_lines().back(), "Error. No Upadtes found.");
-    EXPECT_TRUE(http->sent_urls.empty());
     EXPECT_TRUE(fakes.processes.starts.empty());
 }
 
@@ -183,90 +226,65 @@ TEST_F(DownloadSession, UnsoundResponsesWriteNothingAndStartNothing)
 {
     struct Case {
         const char* what;
-        ScriptedResponse response;
+        test::FakeResponse response;
         bool unwritable = false;
+        const char* address = "site.test/Ombrix/ombrix32_v2.1.6.msi";
     };
     const std::string page = "<html>Not here</html>";
+    auto short_body = served(200, "full inst"), broken = served(200, "full installer");
+    short_body.headers["Content-Length"] = "1000";
+    broken.chunks = {4, 10};
+    broken.error_event = true;
+    broken.chunks_before_error = 1;
     const std::vector<Case> cases = {
-        {"404 page", {404, {page}, {}, false}},
-        {"500 page", {500, {page}, {}, false}},
-        {"no status start", {0, {"x"}, {}, false}},
-        {"short body", {200, {"full inst", "aller"}, std::optional<long long>{1000}, false}},
-        {"failed write", {200, {"full installer package"}, {}, false}, true},
+        {"404 page", served(404, page)},
+        {"500 page", served(500, page)},
+        {"no status", served(0, "x")},
+        {"short body", short_body},
+        {"broken off", broken},
+        {"failed write", served(200, "MSI 2.1.6.0"), true},
+        {"no marker", {}, false, "site.test/Ombrix/setup.msi"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        test::TestPlatform fakes2;
-        platform::Platform services2 = fakes2.services();
-        Context context2{services2};
-        auto request = std::make_unique<test::ScriptedHttpRequest>();
-        test::DownloadEvents events2{context2};
-        request->set_events(&events2);
-        request->responses[msi_url] = c.response;
-        auto* http2 = request.get();
-        context2.req = std::move(request);
-        fakes2.files.folders = {"C:\\Ombrix", "C:\\Ombrix\\om_msi"};
-        fakes2.files.files[new_msi] = {'k', 'e', 'p', 't'};
-        fakes2.files.files[main_exe] = {'o', 'l', 'd'};
+        Download t;
+        t.http.responses[msi_url] = c.response;
+        t.put(new_msi, "kept");
         if (c.unwritable)
-            fakes2.files.unwritable.insert(new_msi);
-        // Were the installation to go on, nothing would bring the executable back: end it there.
-        fakes2.window.on_yield = [&] {
-            if (fakes2.window.waited_ms > 1000)
-                fakes2.processes.end_program();
-        };
-        Session& s = context2.session;
-        s.install_dir = dir;
-        s.msi_available = true;
-        s.msi_address = context.session.msi_address;
-
-        EXPECT_THROW(download_files(context2), ProgramEnded);
-        EXPECT_EQ(http2->sent_urls, Strings{msi_url});
-        EXPECT_EQ(fakes2.window.entries("text info=").back(), "text info=Error. No Upadtes found.");
-        EXPECT_EQ(fakes2.files.files[new_msi], (std::vector<std::uint8_t>{'k', 'e', 'p', 't'}));
-        EXPECT_EQ(fakes2.files.files.size(), 2u);
-        for (const auto& entry : fakes2.files.log)
-            EXPECT_NE(entry.rfind("write ", 0), 0u) << entry;
-        EXPECT_TRUE(fakes2.processes.starts.empty());
-        EXPECT_EQ(context2.download.sink, nullptr);
+            t.fakes.files.unwritable.insert(new_msi);
+        t.s.msi_available = true;
+        t.s.msi_address = c.address;
+        EXPECT_THROW(download_files(t.context), ProgramEnded);
+        EXPECT_EQ(t.http.sent.size(), c.address == s.msi_address ? 1u : 0u);
+        if (!c.response.error_event) {
+            EXPECT_EQ(t.status_lines().back(), "Error. No Upadtes found.");
+        }
+        EXPECT_EQ(t.file(new_msi), "kept");
+        EXPECT_EQ(t.fakes.files.files.size(), 3u);
+        EXPECT_TRUE(t.fakes.processes.starts.empty());
+        EXPECT_EQ(t.context.download.sink, nullptr);
     }
-}
-
-TEST_F(DownloadSession, BrokenTransferEndsTheProgramWithTheTargetIntact)
-{
-    Session& s = context.session;
-    s.exe_available = true;
-    http->responses[exe_url] = ScriptedResponse{200, {"quick "}, std::optional<long long>{100}, true};
-    fakes.files.files[new_exe] = {'k', 'e', 'p', 't'};
-    EXPECT_THROW(download_files(context), ProgramEnded);
-    EXPECT_EQ(file(new_exe), "kept");
-    EXPECT_TRUE(fakes.processes.starts.empty());
 }
 
 // A file system on which the saved support package never shows (another program takes it away).
 class VanishingFiles : public test::FakeFiles {
 public:
-    std::string hidden;
-    bool file_exists(const std::string& path) override { return path != hidden && FakeFiles::file_exists(path); }
+    bool file_exists(const std::string& path) override { return path != support && FakeFiles::file_exists(path); }
 };
 
 TEST_F(DownloadSession, SupportPackageThatNeverAppearsTakesTheErrorPathAfterABoundedWait)
 {
     VanishingFiles files;
     files.folders = {"C:\\Ombrix"};
-    files.hidden = "C:\\Ombrix\\up_support_V7.exe";
-    platform::Platform vanishing{fakes.registry, fakes.versions, files,       fakes.processes, fakes.clock,
-                                 fakes.network,  fakes.window,   *fakes.http, *fakes.ftp};
+    platform::Platform vanishing{fakes.registry, fakes.versions, files, fakes.processes, fakes.clock,
+                                 fakes.network,  fakes.window,   http,  *fakes.ftp,      fakes.packages};
     Context ctx{vanishing};
-    test::DownloadEvents events2{ctx};
-    http->set_events(&events2);
-    ctx.req = std::move(context.req);
-    ctx.session.install_dir = dir;
-    ctx.session.site = context.session.site;
+    RequestEvents events2{ctx};
+    ctx.req = http.create_request();
+    ctx.req->set_events(&events2);
+    ctx.session = s;
     ctx.session.support_available = true;
-    ctx.session.support_file = "up_support_V7.exe";
-    offer("http://site.test/ombrix/support_files/up_support_v7.exe", "support");
-
+    offer(support_url, "MZ support");
     EXPECT_THROW(download_files(ctx), ProgramEnded);
     EXPECT_EQ(fakes.window.entries("text info=").back(), "text info=Error. No Upadtes found.");
     EXPECT_TRUE(fakes.processes.starts.empty());

@@ -1,13 +1,15 @@
 # Helpers for the posix update scripts (sourced after common.sh). The Windows programs the updater
-# runs, "msiexec" and "taskkill", are small stand-ins put first on PATH: msiexec's packages are tar
-# archives of the files they install, so a full installer that arrived damaged fails to install.
+# runs, "msiexec" and "taskkill", are small stand-ins put first on PATH. The installers are real
+# Windows Installer packages (wixl); the stand-in msiexec puts their files in place with msitools.
 #   make_installation   $inst with ombrix32.exe 2.1.5, three companions, its own om_msi installer and
 #                       a registry file (OMBRIX_HKCU_FILE) whose exepath is $inst/
-#   make_msi OUT VERSION            a full installer of ombrix32.exe VERSION (2.1.5 or 2.1.6)
+#   make_msi OUT VERSION [refused]  a full installer of ombrix32.exe VERSION (2.1.5, 2.1.6 or 2.1.7);
+#                       "refused": its launch condition fails
 #   make_quick_update OUT NAME=FILE...   a self-extracting 7-Zip package (7zCon.sfx)
 #   make_site DIR PAGE_VERSION      the page, the two listings and the installer of PAGE_VERSION
 #   run_update ARGS...              runs the updater on $DISPLAY, presses "Install" once the offer is
-#                                   shown, and waits for the program to end; sets updater_status
+#                                   shown, answers a message box, and waits for the program to end;
+#                                   sets updater_status and box_shown
 
 programs=${OM_TEST_PROGRAMS:-${OM_BINARY_DIR:-}/tests/programs}
 
@@ -19,9 +21,11 @@ make_stand_in_tools() {
 echo "$PWD|$*" >>"$OM_E2E_WORK/msiexec.log"
 package=$(printf '%s' "$2" | tr '\\' '/')
 [ -f "$package" ] || exit 1619
+msiinfo export "$package" LaunchCondition 2>/dev/null | grep -q '^0' && exit 1603
 case "$1" in
-  /uninstall) tar -tf "$package" | while read -r f; do rm -f "$OM_E2E_INST/$f"; done ;;
-  /package) tar -xf "$package" -C "$OM_E2E_INST" || exit 1620 ;;
+  /uninstall) msiextract -l "$package" | while read -r f; do rm -f "$OM_E2E_INST/$(basename "$f")"; done ;;
+  /package) msiextract -C "$OM_E2E_WORK/extracted" "$package" >/dev/null || exit 1620
+    chmod +x "$OM_E2E_WORK"/extracted/*/* && cp "$OM_E2E_WORK"/extracted/*/* "$OM_E2E_INST/" && rm -rf "$OM_E2E_WORK/extracted" ;;
   *) exit 1639 ;;
 esac
 SH
@@ -35,11 +39,14 @@ SH
 }
 
 make_msi() {
-  local out=$1 version=$2 stage
-  stage=$(mktemp -d "$work/msi.XXXXXX")
-  cp "$programs/ombrix32_$version.exe" "$stage/ombrix32.exe"
-  tar -cf "$out" -C "$stage" ombrix32.exe
-  rm -rf "$stage"
+  local out=$1 version=$2 built=$work/msi/$2${3:+-$3}.msi
+  if [ ! -f "$built" ]; then
+    mkdir -p "$work/msi/$2"
+    # 2.1.7 is only ever refused: any program will do as its content.
+    cp "$programs/ombrix32_$version.exe" "$work/msi/$2/ombrix32.exe" 2>/dev/null || cp "$programs/ombrix32_2.1.6.exe" "$work/msi/$2/ombrix32.exe"
+    timeout 60 bash "$OM_SOURCE_DIR/tests/fixtures/msi/build-msi.sh" "$version" "$work/msi/$2/ombrix32.exe" "$built" ${3:-} >/dev/null
+  fi
+  cp "$built" "$out"
 }
 
 make_quick_update() {
@@ -49,7 +56,7 @@ make_quick_update() {
 }
 
 make_installation() {
-  inst=$work/Ombrix
+  inst="$work/Ombrix Test" # a blank in the folder: every path on a command line must hold together
   mkdir -p "$inst/om_msi"
   export OM_E2E_INST=$inst
   cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updater_now.exe"
@@ -109,6 +116,19 @@ run_update() {
   done
   [ "$pressed" = 1 ] || fail "pressing Install did nothing (taskkill never ran)"
   timeout 5 import -window root "$work/after_install.png" 2>/dev/null || true
+  # A message box is a second window of the updater: shown on screen (saved), then answered.
+  box_shown=0
+  while kill -0 "$runner" 2>/dev/null; do
+    local box
+    box=$(xdotool search --name "Ombrix Web Updater" 2>/dev/null | grep -vx "$win" | head -n 1 || true)
+    if [ -n "$box" ]; then
+      sleep 0.5
+      timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-posix_box}.png" 2>/dev/null || true
+      timeout 5 xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+      box_shown=1
+    fi
+    sleep 0.2
+  done
   wait "$runner" && updater_status=0 || updater_status=$?
   [ "$updater_status" != 124 ] || fail "the updater did not end within 90 s"
 }

@@ -15,7 +15,7 @@ start_report_server
 
 fresh() { # PAGE_VERSION: a new installation and site
   [ -n "${site_pid:-}" ] && stop_site
-  rm -rf "$work/Ombrix" "$work/site" "$work/msiexec.log"
+  rm -rf "$work/Ombrix Test" "$work/site" "$work/msiexec.log"
   make_installation
   make_site "$work/site" "$1"
 }

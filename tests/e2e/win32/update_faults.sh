@@ -74,4 +74,49 @@ for mode in reset:1 stall:1 norange:1 changed:1; do
   [ "$(installed_products)" = "Ombrix 2.1.6 " ] || fail "$mode: installed: $(installed_products)"
   echo "$mode: $(grep msi "$site_log" | tail -n 1), installed"
 done
+# refusal NAME PAGE WANT BOX: an update whose package NAME is bad or fails, or whose msiexec is a
+# stand-in answering 1618 or 3010 first (Wine's own never answers 1618). Ombrix WANT ends up registered
+# with Windows Installer, its ombrix32.exe in place and restarted, a message box was on screen (BOX=1)
+# until answered, only a finished update is recorded, and a refused download is gone from om_msi.
+refusal() {
+  local name=$1 page=$2 want=$3 box=$4 msi=$work/site/ombrix32_v$2.msi sys=$WINEPREFIX/drive_c/windows/system32
+  [ -n "${site_pid:-}" ] && stop_site
+  rm -rf "$work/site"
+  make_win_installation
+  make_win_site "$work/site" "$page"
+  : >"$work/codes.txt"
+  case $name in
+    page) printf '<html><body>Sign in to the network first</body></html>\n' >"$msi" ;;
+    other_version) make_win_msi 2.1.7 && cp "$work/msi/ombrix32_v2.1.7.msi" "$msi" ;;
+    refused) make_win_msi 2.1.6 refused && cp "$work/msi/ombrix32_v2.1.6-refused.msi" "$msi" ;;
+    quick_fails) cp "$programs/package_sfx.exe" "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ;; # no payload: 2
+    busy) printf '0\n1618\n1618\n' >"$work/codes.txt" ;;
+    restart_needed) printf '0\n3010\n' >"$work/codes.txt" ;;
+  esac
+  cp "$sys/msiexec.exe" "$work/msiexec.exe"
+  if [ -s "$work/codes.txt" ]; then
+    cp "$programs/v15_0_0_1.exe" "$sys/msiexec.exe"
+    cp "$(ls /usr/lib/*/wine/x86_64-windows/msiexec.exe /usr/lib/wine/x86_64-windows/msiexec.exe 2>/dev/null | head -n 1)" "$sys/msiexec_real.exe"
+  fi
+  start_site "$work/site"
+  OM_STAND_IN_CODES=$(om_wine_path "$work/codes.txt") WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n" \
+    box_shot=win32_refusal_$name run_win_update /manual "$site_page"
+  cp "$work/msiexec.exe" "$sys/msiexec.exe"
+  [ "$box_shown" = "$box" ] || fail "$name: message box shown: $box_shown"
+  [ "$(installed_products)" = "Ombrix $want " ] || fail "$name: installed: $(installed_products)"
+  cmp -s "$programs/ombrix32_$want.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe is not $want"
+  [ ! -e "$inst/ombrix32.exe.previous" ] || fail "$name: ombrix32.exe.previous left behind"
+  wait_until 20 win_application_restarted || fail "$name: ombrix32.exe was not restarted"
+  [[ $(win_reg LastSuccessRun) == "[Updat$([ "$want" = 2.1.5 ] && echo ing || echo ed)"* ]] ||
+    fail "$name: LastSuccessRun: $(win_reg LastSuccessRun)"
+  case $name in page | other_version) [ ! -e "$inst/om_msi/ombrix32_v2.1.6.msi" ] || fail "$name: refused installer kept" ;; esac
+  echo "$name: passed"
+}
+
+refusal page 2.1.6 2.1.5 1
+refusal other_version 2.1.6 2.1.5 1
+refusal refused 2.1.6 2.1.5 1
+refusal quick_fails 2.1.5 2.1.5 1
+refusal busy 2.1.6 2.1.6 0
+refusal restart_needed 2.1.6 2.1.6 1
 echo "win32 update faults e2e passed"

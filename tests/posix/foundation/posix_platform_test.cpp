@@ -223,7 +223,7 @@ TEST(PosixVersionReader, PeAndElfFilesGiveTheirVersionBlock)
     platform::posix::VersionReader versions;
     platform::posix::PosixFileSystem files;
     platform::Platform services{fakes.registry, versions,     files,       fakes.processes, fakes.clock,
-                                fakes.network,  fakes.window, *fakes.http, *fakes.ftp};
+                                fakes.network,  fakes.window, *fakes.http, *fakes.ftp,      fakes.packages};
     Context context{services};
     for (const auto& [name, text] : {std::pair{"pe/pe64_15_0_0_1.exe", " 15. 0. 1"},
                                      {"pe/pe64_2_1_0_300.exe", " 2. 1. 300"},
@@ -271,8 +271,8 @@ TEST(PosixEnding, EndingTheProgramMidDownloadLeavesNoPartOfThePackage)
     platform::posix::VersionReader versions;
     platform::posix::PosixProcesses processes({}, versions);
     platform::posix::PosixFileSystem files;
-    platform::Platform real{fakes.registry, versions,     files,       processes, fakes.clock,
-                            fakes.network,  fakes.window, *fakes.http, *fakes.ftp};
+    platform::Platform real{fakes.registry, versions,     files,       processes,  fakes.clock,
+                            fakes.network,  fakes.window, *fakes.http, *fakes.ftp, fakes.packages};
     Context downloading{real};
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
