@@ -1,14 +1,15 @@
 #include "download/package_signature.hpp"
 
 #include "download/signature_format.hpp"
-#include "download_fixture.hpp"
+#include "support/support.hpp"
+
+#include <gtest/gtest.h>
 
 #include <numeric>
 
 namespace om {
 namespace {
 
-using test::DownloadSession;
 using Strings = std::vector<std::string>;
 
 const std::string counting = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
@@ -42,8 +43,13 @@ struct FakeVerifier : platform::SignatureVerifier {
     }
 };
 
-TEST_F(DownloadSession, APackageGoesThroughOnlyWithAValidSignatureOrWithoutAReleaseKey)
+TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutAReleaseKey)
 {
+    const std::string dir = "C:\\Ombrix\\", main_exe = dir + "ombrix32.exe";
+    test::TestPlatform fakes;
+    platform::Platform services = fakes.services();
+    Context context{services};
+    context.session.install_dir = dir;
     FakeVerifier verifier;
     services.signatures = &verifier;
     const std::string package = dir + "om_msi\\ombrix32_v2.1.6.msi", sig = "om-sig-1 " + counting + "\n";
