@@ -23,7 +23,7 @@ if [ "$OM_E2E_PLATFORM" = win32 ]; then
 else
   source "$OM_SOURCE_DIR/tests/e2e/lib/posix_update.sh"
   e2e_init && start_display && start_report_server
-  new_installation() { rm -rf "$work/Ombrix" "$work/msiexec.log" && make_installation && make_site "$work/site" "$1"; }
+  new_installation() { rm -rf "$work/Ombrix Test" "$work/msiexec.log" && make_installation && make_site "$work/site" "$1"; }
   pack() { make_quick_update "$@"; } && run() { run_update "$@"; }
   restarted() { wait_until 10 application_restarted; }
   installer_untouched() { [ ! -e "$work/msiexec.log" ]; }

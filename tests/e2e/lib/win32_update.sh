@@ -97,6 +97,9 @@ EOF
   for name in LastFailureRun LastSuccessRun fileversions; do
     timeout 60 wine reg delete "$win_key" /v "$name" /f >/dev/null 2>&1 || true
   done
+  # The updater starts on a fresh wineserver: one started while the last one is shutting down (a few
+  # seconds after its last program) loses its connection and ends with code 1 before it runs.
+  timeout 30 wineserver -w || true
 }
 
 make_win_site() {
