@@ -75,6 +75,11 @@ update_log_events=(
   'End: '
 )
 
+# log_names_failure NAME STATUS: the log names the failed download's address and its status.
+log_names_failure() {
+  grep -qE "GET http://[^ ]*/$1: status $2," "$(run_log)" || fail "the log does not name /$1 with status $2"
+}
+
 # check_update_log: the events in order (each after the one before), and no trace of the password.
 check_update_log() {
   local log line=0 event found

@@ -45,6 +45,7 @@ try() {
   start_site "$work/site" --fault "$name=$mode"
   run_update /manual "$site_page"
   grep -q "/$name " "$site_log" || fail "$kind/$mode: the package was never asked for"
+  case $mode in 404 | 500) log_names_failure "$name" "$mode" ;; esac
   case $mode in short | reset | stall) [ "$(requests "/$name ")" = 4 ] || fail "$kind/$mode: not resumed 3 times" ;; esac
   [ "$(snapshot)" = "$before" ] || fail "$kind/$mode: the installation changed: $(diff <(echo "$before") <(snapshot))"
   [ ! -e "$work/msiexec.log" ] || fail "$kind/$mode: msiexec ran: $(cat "$work/msiexec.log")"

@@ -47,6 +47,7 @@ try() {
   start_site "$work/site" --fault "$name=$mode"
   run_win_update /manual "$site_page"
   grep -q "/$name " "$site_log" || fail "$kind/$mode: the package was never asked for"
+  case $mode in 404 | 500) log_names_failure "$name" "$mode" ;; esac
   [ "$mode" != reset ] || [ "$(site_requests "/$name ")" = 4 ] || fail "$kind/$mode: not resumed 3 times"
   [ "$(snapshot)" = "$before" ] || fail "$kind/$mode: the installation changed: $(diff <(echo "$before") <(snapshot))"
   [ "$(installed_products)" = "$products_before" ] || fail "$kind/$mode: msiexec ran: $(installed_products)"
