@@ -71,7 +71,16 @@ update_log_events=(
   'Start: updater [0-9]+\.[0-9]+\.[0-9]+, command line ".*/manual .*", install_dir ".*Ombrix.*"'
   'Check-in: connect to check-in FTP .* as kelvane: connected'
   'Check-in: upload .*current_version.txt as check/.*: stored'
+  'GET http://[^ ]*/support_files/: status 200,'
+  'GET http://[^ ]*/ombrix.html: status 200,'
+  'GET http://[^ ]*/latest_omexe/: status 200,'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
+  'GET http://[^ ]*/om_exe.v.2.1.6.exe: status 200,'
+  'GET http://[^ ]*/ombrix32_v2.1.6.msi: status 200,'
+  'ran "msiexec /uninstall .*ombrix32_v2.1.5.msi.* /passive" \(window style 1\): exit code 0'
+  'ran "msiexec /package ombrix32_v2.1.6.msi /passive DISABLEADVTSHORTCUTS=TRUE" \(window style 1\): exit code 0'
+  'ran ".*om_exe.v.2.1.6.exe" -y -o" \(window style 6\): exit code 0'
+  'started ".*ombrix32.exe"+ \(window style 2\)'
   'End: '
 )
 
@@ -85,6 +94,7 @@ check_update_log() {
   local log line=0 event found
   log=$(run_log)
   [ -s "$log" ] || fail "no log at $log"
+  mkdir -p "${OM_BINARY_DIR:-/tmp}/artifacts" && cp "$log" "${OM_BINARY_DIR:-/tmp}/artifacts/${OM_E2E_PLATFORM:-e2e}_update.log"
   for event in "${update_log_events[@]}"; do
     found=$(tail -n +"$((line + 1))" "$log" | grep -n -m 1 -E -- "$event" | cut -d: -f1) || true
     [ -n "$found" ] || fail "the log lacks, after its line $line: $event
