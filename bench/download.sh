@@ -25,7 +25,7 @@ for name in app release download install report state common; do libs+=("$build/
 libs+=("$build/src/platform/posix/libom_platform_posix.a" "$build/libom_platform_neutral.a")
 g++ -std=c++20 -O2 -Wall -Wextra -Werror $(fltk-config --cxxflags) -I"$root/src" \
     "$root/bench/download_bench.cpp" -Wl,--start-group "${libs[@]}" -Wl,--end-group \
-    -lcurl $(fltk-config --ldflags) -o "$work/download_bench"
+    -lcurl -lcrypto $(pkg-config --libs libmsi-1.0) $(fltk-config --ldflags) -o "$work/download_bench"
 
 mkdir -p "$work/site" "$work/out"
 for size in 50 500; do
