@@ -98,7 +98,7 @@ if [ -n "${WIN64_BUILD_DIR:-}" ]; then
     x86_64-w64-mingw32-g++ -std=c++20 -O2 -static -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0601 \
         -I"$root/src" "$root/bench/download_bench.cpp" -Wl,--start-group "${wlibs[@]}" \
         "$win/src/platform/win32/libom_platform_win32.a" -Wl,--end-group \
-        -lwinhttp -lwininet -lversion -lcomctl32 -lole32 -luuid -lws2_32 -liphlpapi -o "$work/download_bench.exe"
+        -lwinhttp -lwininet -lversion -lcomctl32 -lole32 -luuid -lws2_32 -liphlpapi -lbcrypt -lmsi -o "$work/download_bench.exe"
     export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     out_as_seen="Z:$work/out"
     rounds wine timeout 300 wine "$work/download_bench.exe"
