@@ -119,6 +119,7 @@ std::string with_path(const std::string& message)
 void close()
 {
     the_log().file.reset();
+    the_log().path.clear(); // no message names a log that is no longer written
 }
 
 } // namespace om::log

@@ -1,6 +1,7 @@
 // Start-up of the window om_update, driven through the scripted window and in-memory services.
 #include "app/om_update.hpp"
 #include "state/crash_detector.hpp"
+#include "support/captured_log.hpp"
 #include "support/support.hpp"
 
 #include <algorithm>
@@ -95,7 +96,11 @@ TEST_F(StartUp, CopyThatCannotBeStartedLeavesTheUpdaterRunningInPlace)
 
 TEST_F(StartUp, RunningCopyReadsSwitchesTakesTheTitleAndChecksAtOnce)
 {
+    test::CapturedLog log;
     load("/skip_down /manual host/ombrix.html");
+    EXPECT_TRUE(log.has("Start: updater 15.0.1, command line \"/skip_down /manual host/ombrix.html\", install_dir "
+                        "\"C:\\Ombrix\\\", running as the copy om_updater_now"))
+        << log.text();
     const Session& s = context.session;
     EXPECT_TRUE(s.skip_download);
     EXPECT_TRUE(s.manual_run);

@@ -160,6 +160,7 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     EXPECT_EQ(http.sent, Strings{support_url});
     EXPECT_EQ(http.entries("open")[0], "open GET " + support_url + " false");
     EXPECT_EQ(http.entries("header"), Strings{"header User-Agent: MyCustomUser"});
+    EXPECT_EQ(http.entries("timeouts"), Strings{"timeouts 2000 2000 2000 2000"});
     EXPECT_EQ(status_lines(),
               (Strings{"Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe", "Downloading up_support_V7.exe",
                        "C:\\Ombrix", "Installing up_support_V7.exe", "Updated files have been installed!"}));

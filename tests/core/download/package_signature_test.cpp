@@ -1,6 +1,7 @@
 #include "download/package_signature.hpp"
 
 #include "download/signature_format.hpp"
+#include "support/captured_log.hpp"
 #include "support/support.hpp"
 
 #include <gtest/gtest.h>
@@ -72,8 +73,10 @@ TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutARelea
         verifier.valid = c.verifies;
         verifier.calls.clear();
         fakes.window.log.clear();
+        test::CapturedLog log;
         if (c.refusal.empty()) {
             verify_package_signature(context, package, "ombrix32_v2.1.6.msi");
+            EXPECT_EQ(log.has("signature of ombrix32_v2.1.6.msi verified"), !c.key.empty()) << log.text();
             EXPECT_TRUE(fakes.window.entries("box").empty() && fakes.files.file_exists(package));
             const Strings signed_call{"om-release-1\nombrix32_v2.1.6.msi\n" + package};
             EXPECT_EQ(verifier.calls, c.key.empty() ? Strings{} : signed_call);
@@ -81,8 +84,9 @@ TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutARelea
         }
         fakes.processes.starts.clear();
         EXPECT_THROW(verify_package_signature(context, package, "ombrix32_v2.1.6.msi"), ProgramEnded);
+        EXPECT_TRUE(log.has("package ombrix32_v2.1.6.msi refused: " + c.refusal)) << log.text();
         EXPECT_EQ(fakes.window.entries("box"), Strings{"box The package ombrix32_v2.1.6.msi was not installed: " +
-                                                       c.refusal + ". It has been deleted."});
+                                                       c.refusal + ". It has been deleted.\r\n\r\nLog: " + log.path()});
         EXPECT_FALSE(fakes.files.file_exists(package) || fakes.files.file_exists(package + ".sig"));
         ASSERT_EQ(fakes.processes.starts.size(), 1u);
         EXPECT_EQ(fakes.processes.starts[0].command_line, "\"" + main_exe + "\"");

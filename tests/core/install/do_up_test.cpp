@@ -1,5 +1,6 @@
 #include "install/do_up.hpp"
 
+#include "support/captured_log.hpp"
 #include "support/support.hpp"
 
 #include <gtest/gtest.h>
@@ -302,6 +303,46 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
     const Strings lines = t.status_lines();
     EXPECT_EQ(
         std::count(lines.begin(), lines.end(), "Another installation is in progress. Waiting for it to finish..."), 2);
+}
+
+// The log tells support what ran, with which code, and why the update stopped or was put back.
+TEST(Installation, TheLogNamesEachCheckEachProgramWithItsCodeAndEachFailure)
+{
+    const std::string failed = "Ombrix v2.1.6 could not be installed (msiexec ended with code 1603).";
+    struct Case {
+        bool msi, exe;
+        std::deque<std::uint32_t> codes;
+        std::string page; // what is served as the new installer
+        Strings events;
+    } cases[] = {
+        {true,
+         false,
+         {0, 1603, 0},
+         "MSI 2.1.6.0",
+         {"package check passed: " + new_msi, "package check passed: " + old_msi,
+          "ran \"msiexec /uninstall \"" + old_msi + "\" /passive\" (window style 1): exit code 0 after 0.0 s",
+          "ran \"msiexec /package ombrix32_v2.1.6.msi /passive DISABLEADVTSHORTCUTS=TRUE\" (window style 1): exit code "
+          "1603 after 0.0 s",
+          "installation failed: " + failed + " Installing " + old_msi + " again",
+          "started \"\"" + main_exe + "\"\" (window style 2)"}},
+        {false,
+         true,
+         {2},
+         "MSI 2.1.6.0",
+         {"package check passed: " + quick, "put " + main_exe + ".previous back as " + main_exe}},
+        {true, false, {}, "<html>", {"package refused: " + new_msi + " is not a Windows Installer package."}},
+    };
+    for (const Case& c : cases) {
+        test::CapturedLog log;
+        Site t;
+        t.context.session.msi_available = c.msi;
+        t.context.session.exe_available = c.exe;
+        t.put(new_msi, c.page);
+        t.fakes.processes.exit_codes = c.codes;
+        EXPECT_THROW(do_up(t.context), ProgramEnded);
+        for (const std::string& event : c.events)
+            EXPECT_TRUE(log.has(event)) << event << "\n" << log.text();
+    }
 }
 
 } // namespace

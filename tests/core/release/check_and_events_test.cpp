@@ -4,8 +4,10 @@
 #include "release/release_request.hpp"
 
 #include "release_fixture.hpp"
+#include "support/captured_log.hpp"
 
 #include <functional>
+#include <optional>
 
 namespace om {
 namespace {
@@ -58,6 +60,7 @@ TEST_F(Check, PageAndListingsDecideWhatIsOffered)
         {"2.1.4", "(v.2.1.5)", "", "", "", "v.2.1.5", "v2.1.5", "msi"},
         {"2.0.9", "(v.2.10.0)", "", "", "", "v.2.10.0", "v2.10.0", "msi"},
         {"2.1.4", "(v.2.1.5 beta)", "", "", "", "v.2.1.5 beta", "v2.1.5beta", "msi"},
+        {"2.1.4", "(v.2.1.5 abcdefghij)", "", "", "", "v.2.1.5 abcdefghij", "v2.1.5abcdefghij", "msi"}, // ")" 20th
         {"2.1.4", "version two", "", "", "", "", "", ""},
         {"", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "", "", "", ""},
         {"2.1.4", "(v.2.1.5)", "", "om_exe.v.2.1.5.exe", "", "v.2.1.5", "v2.1.5", "msi exe"},
@@ -95,6 +98,7 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
     auto& responses = http.responses;
     const std::pair<std::function<void()>, std::string> cases[] = {
         {[&] { site("(v.2.1.5 long release name)", "", ""); }, no_info}, // ")" past 20 characters
+        {[&] { site("(v.2.1.5 abcdefghijk)", "", ""); }, no_info},       // ")" the 21st character
         {[&] { responses[page_url].body = "<p>(v.2.1.5)</p><p>Ombrix Features</p>"; }, no_info},
         {[&] { responses[page_url].body = "Ombrix Features (v.2.1.5) New Feature Update"; }, no_info},
         {[&] { site("(v.2.1.6/x)", "", ""); }, no_info},
@@ -116,7 +120,11 @@ TEST_F(Check, FailedCheckSaysWhyAndGoesNoFurther)
         setup();
         http.log.clear();
         s.awaiting_page = s.awaiting_exe_list = true;
+        test::CapturedLog log;
         EXPECT_EQ(get_new_version(context), "") << label;
+        EXPECT_EQ(log.has("Response stopped: it passes its limit of " + std::to_string(discovery_cap_bytes) + " bytes"),
+                  label.ends_with("(larger than 4 MB)."))
+            << log.text();
         EXPECT_EQ(http.log.back(), "abort") << label; // the last call: nothing of the response is kept
         EXPECT_FALSE(s.awaiting_page || s.awaiting_exe_list || s.msi_available || s.support_available) << label;
         EXPECT_EQ(label1(), label);
@@ -139,7 +147,9 @@ TEST_F(Check, HostileLengthsAndTheSizeLimit)
 
 TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
 {
+    std::optional<test::CapturedLog> log(std::in_place);
     fetch(std::string(1000, 'x'), {400, 400, 200});
+    EXPECT_EQ(log->text().find("Content-Length"), std::string::npos) << log->text();
     EXPECT_EQ(fakes.window.log,
               (std::vector<std::string>{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
     // A chunk that would pass the maximum moves nothing and processes no messages.
@@ -154,7 +164,9 @@ TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
     for (const std::string length : {"-", "-99999999999999999999", "-5", "99999999999999999999", "9223372036854775807",
                                      "340282366920938463463374607431768211456"}) {
         fakes.window.set_progress_value(900);
+        log.emplace();
         fetch(std::string(300, 'z'), {50, 50, 200}, length);
+        EXPECT_EQ(log->has("Content-Length \"" + length + "\" is no usable byte count"), length != "-") << log->text();
         EXPECT_EQ(fakes.window.log, (std::vector<std::string>{"show", "on_top", "value=950", "value=1000"})) << length;
         EXPECT_EQ(context.download.expected_bytes, length[0] == '-' ? -1 : 9223372036854775807) << length;
     }
@@ -177,7 +189,8 @@ TEST_F(Check, StreamedDownloadGoesToTheSinkOnlyWithinItsLength)
     for (const auto& [body, length, unwritable, written, last] :
          {Case{"0123456789", "", false, "0123456789", "finished"},
           {"0123456789AB", "10", false, "0123456789", "abort"},
-          {"0123456789", "", true, "", "finished"}}) {
+          {"0123456789", "", true, "", "finished"},
+          {"x", "0", false, "", "abort"}}) {
         if (unwritable)
             fakes.files.unwritable.insert("C:\\file.bin");
         auto writer = fakes.files.begin_write("C:\\file.bin");
@@ -189,8 +202,9 @@ TEST_F(Check, StreamedDownloadGoesToTheSinkOnlyWithinItsLength)
         writer->commit();
         const auto& file = fakes.files.files["C:\\file.bin"];
         EXPECT_EQ(std::string(file.begin(), file.end()), written) << body;
-        EXPECT_EQ(context.download.received_bytes, 10);
-        EXPECT_EQ(context.download.expected_bytes, 10);
+        const long long announced = length.empty() ? static_cast<long long>(body.size()) : std::stoll(length);
+        EXPECT_EQ(context.download.received_bytes, std::min<long long>(announced, 10)) << body;
+        EXPECT_EQ(context.download.expected_bytes, announced) << body;
         EXPECT_EQ(context.download.write_failed, written != body) << body;
         EXPECT_EQ(http.log.back(), last);
         EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));

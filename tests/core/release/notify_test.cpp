@@ -2,6 +2,7 @@
 #include "release/version_triple.hpp"
 
 #include "release_fixture.hpp"
+#include "support/captured_log.hpp"
 
 namespace om {
 namespace {
@@ -81,7 +82,16 @@ TEST_F(Notify, StepsInTheirOrder)
                                                           "timer count_down=1", "timer kill_timer=1"}));
     EXPECT_EQ(fakes.window.yields, 4);
 
+    test::CapturedLog log;
+    s.installed_version = "2.1.4";
     decide({2, 1, 5}, {2, 1, 6}, true, true);
+    // The findings and the decision with its reasons, for support.
+    EXPECT_TRUE(log.has("Check findings: installed 2.1.4, page \"Ombrix v.2.1.5\", quick-update listing \"Ombrix "
+                        "v.2.1.6\"; full installer newer: yes, quick update newer: yes, support package: none") &&
+                log.has("Decision: offer the full installer <" + msi +
+                        "> (\"Ombrix v.2.1.5\" is newer than 2.1.4) and the quick update <om_exe.v.2.1.6.exe> "
+                        "(\"Ombrix v.2.1.6\")"))
+        << log.text();
     const std::vector<std::string> offer{
         "visible skip=0",      "visible skip=1",       "text CheckNow0=Re_Check", "visible CheckNow1=1",
         "visible CheckNow2=1", "visible om_website=0", "text Label1=" + both,     "text info=" + install_both,

@@ -1,4 +1,5 @@
 #include "report/check_in.hpp"
+#include "support/captured_log.hpp"
 #include "support/fake_ftp.hpp"
 #include "support/support.hpp"
 
@@ -34,7 +35,14 @@ TEST(CheckInName, RewritesOnlyTheDateAndTimePart)
 
 TEST_F(CheckInTest, OrdinaryCheckUploadsToCheckDeletesTheFileAndGoesOn)
 {
+    test::CapturedLog log;
     send_check_in(context);
+    const std::string server_named =
+        std::string("Check-in: connect to check-in FTP ") + OM_REPORT_SERVER + " as kelvane";
+    EXPECT_TRUE(log.has(server_named + ": connected") &&
+                log.has("Check-in: upload " + local_report + " as check/" + remote_name + ": stored"))
+        << log.text();
+    EXPECT_EQ(log.text().find("7rKp#Lwe=T%d"), std::string::npos);
     EXPECT_EQ(server.remote_text("check/" + remote_name), "2.1.5");
     EXPECT_EQ(tp.files.files.count(local_report), 0u);
     EXPECT_TRUE(tp.window.entries("box").empty());
@@ -63,8 +71,13 @@ TEST_F(CheckInTest, UpdatedRunUploadsToUpsAndEndsAfterDeleting)
 TEST_F(CheckInTest, UnreachableServerShowsOneBoxStillDeletesAndStillEndsAnUpdatedRun)
 {
     server.reachable = false;
+    test::CapturedLog log;
     send_check_in(context);
-    EXPECT_EQ(tp.window.entries("box"), std::vector<std::string>{"box Internet connection timed out"});
+    EXPECT_TRUE(log.has(std::string("Check-in: connect to check-in FTP ") + OM_REPORT_SERVER + " as kelvane: failed"))
+        << log.text();
+    // The message ends with the log's path.
+    EXPECT_EQ(tp.window.entries("box"),
+              std::vector<std::string>{"box Internet connection timed out\r\n\r\nLog: " + log.path()});
     EXPECT_EQ(tp.files.files.count(local_report), 0u);
     EXPECT_EQ(server.remote.size(), 2u);
 

@@ -1,0 +1,42 @@
+#pragma once
+// The run log written into a file of its own for one test: what the session logs is part of what it does.
+#include "common/log.hpp"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace om::test {
+
+class CapturedLog {
+public:
+    CapturedLog() { log::open(path_.string(), 7); }
+    ~CapturedLog()
+    {
+        log::close();
+        std::filesystem::remove(path_);
+    }
+    CapturedLog(const CapturedLog&) = delete;
+    CapturedLog& operator=(const CapturedLog&) = delete;
+
+    // The events written so far, without their time and process id.
+    std::string text() const
+    {
+        std::ifstream in(path_);
+        std::string line, events;
+        while (std::getline(in, line))
+            events += line.substr(std::min(line.size(), line.find("] ") + 2)) + "\n";
+        return events;
+    }
+    std::string path() const { return path_.string(); }
+    bool has(const std::string& event) const { return text().find(event + "\n") != std::string::npos; }
+
+private:
+    std::filesystem::path path_ =
+        std::filesystem::temp_directory_path() /
+        ("om_captured_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".log");
+};
+
+} // namespace om::test
