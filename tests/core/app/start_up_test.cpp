@@ -180,7 +180,9 @@ TEST_F(StartUp, UpdatedRunChecksBeforeTheWindowShowsAndNeverPutsItOnTop)
 TEST_F(StartUp, OfflineEndsSilentlyOrShowsTheErrorForTwoSecondsWhenManual)
 {
     tp.network.online = false;
+    test::CapturedLog log;
     EXPECT_TRUE(load("host/ombrix.html"));
+    EXPECT_TRUE(log.has("End: no Internet connection")) << log.text();
     EXPECT_FALSE(tp.window.shown());
     EXPECT_EQ(tp.window.waited_ms, 0);
     EXPECT_TRUE(tp.window.entries("text Label1=Internet").empty());

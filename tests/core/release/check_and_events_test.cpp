@@ -236,6 +236,14 @@ TEST_F(Check, ErrorEndsTheProgram)
     http.responses[page_url].error_event = true;
     EXPECT_THROW(get_new_version(context), ProgramEnded);
     EXPECT_EQ(http.entries("abort").size(), 0u);
+
+    // A proxy that wants a password is named in a message box that ends with the log's path.
+    test::CapturedLog log;
+    RequestEvents events{context};
+    const std::string proxy = "The proxy 127.0.0.1:3128 asks for a user name and password (HTTP 407).";
+    EXPECT_THROW(events.on_error(platform::proxy_credentials_required, proxy), ProgramEnded);
+    EXPECT_EQ(fakes.window.entries("box"), std::vector<std::string>{"box " + proxy + "\r\n\r\nLog: " + log.path()});
+    EXPECT_TRUE(log.has("End: a proxy asks for credentials")) << log.text();
 }
 
 } // namespace

@@ -92,6 +92,10 @@ TEST_F(Notify, StepsInTheirOrder)
                         "> (\"Ombrix v.2.1.5\" is newer than 2.1.4) and the quick update <om_exe.v.2.1.6.exe> "
                         "(\"Ombrix v.2.1.6\")"))
         << log.text();
+    decide({2, 1, 5}, {0, 0, 0}, true, false); // the full installer alone
+    EXPECT_TRUE(log.has("Decision: offer the full installer <" + msi + "> (\"Ombrix v.2.1.5\" is newer than 2.1.4)"))
+        << log.text();
+    decide({2, 1, 5}, {2, 1, 6}, true, true);
     const std::vector<std::string> offer{
         "visible skip=0",      "visible skip=1",       "text CheckNow0=Re_Check", "visible CheckNow1=1",
         "visible CheckNow2=1", "visible om_website=0", "text Label1=" + both,     "text info=" + install_both,

@@ -60,7 +60,9 @@ TEST_F(CheckInTest, OrdinaryCheckUploadsToCheckDeletesTheFileAndGoesOn)
 TEST_F(CheckInTest, UpdatedRunUploadsToUpsAndEndsAfterDeleting)
 {
     context.session.updated_run = true;
+    test::CapturedLog log;
     EXPECT_THROW(send_check_in(context), ProgramEnded);
+    EXPECT_TRUE(log.has("End: the check-in of an /updated run is done")) << log.text();
     EXPECT_EQ(server.remote_text("ups/up_" + remote_name), "2.1.5");
     EXPECT_EQ(server.remote_text("check/" + remote_name), "<missing>");
     EXPECT_EQ(tp.files.files.count(local_report), 0u);
