@@ -1,10 +1,9 @@
 // The file system, version information and process services of each platform, through the calls the
 // session makes: the same cases run natively on posix and against kernel32/version.dll under Wine.
+// (What do_reg makes of a real folder is checked by the whole-program tests.)
 #include "app/context.hpp"
-#include "contract/registry_fixture.hpp"
 #include "contract/system_fixture.hpp"
 #include "install/shell_and_wait.hpp"
-#include "state/crash_detector.hpp"
 #include "state/file_versions.hpp"
 #include "support/test_platform.hpp"
 
@@ -20,13 +19,11 @@ namespace {
 
 struct SystemContract : ::testing::Test {
     std::unique_ptr<SystemFixture> fixture = make_system_fixture();
-    std::unique_ptr<RegistryFixture> registry = make_registry_fixture();
     platform::FileSystem& files = fixture->files();
     const std::string dir = fixture->folder();
     TestPlatform fakes;
-    platform::Platform services{registry->registry(), fixture->versions(), files,        fixture->processes(),
-                                fakes.clock,          fakes.network,       fakes.window, *fakes.http,
-                                *fakes.ftp,           fakes.packages};
+    platform::Platform services{fakes.registry, fixture->versions(), files,       fixture->processes(), fakes.clock,
+                                fakes.network,  fakes.window,        *fakes.http, *fakes.ftp,           fakes.packages};
     Context context{services};
 
     void put(const std::string& name, const std::string& text)
@@ -146,31 +143,6 @@ TEST_F(SystemContract, VersionTextsOfRealPrograms)
     };
     for (const auto& [path, text] : cases)
         EXPECT_EQ(GetFileVersionData(context, path), text) << path;
-}
-
-TEST_F(SystemContract, DoRegSurveysARealFolderIntoTheRegistry)
-{
-    registry->create_key(app_key_path);
-    for (const auto& [from, to] : {std::pair{"ombrix32_2.1.5.exe", "ombrix32.exe"},
-                                   {"v15_0_0_1.exe", "om_updat.exe"},
-                                   {"no_version.exe", "vistrel.exe"},
-                                   {"v2_1_0_300.exe", "om_tarsel.exe"}})
-        ASSERT_TRUE(files.copy_file(fixture->program(from), dir + to));
-    ASSERT_TRUE(files.create_folder(dir + "quorin.exe")); // a folder, not a program: counts as missing
-    fakes.clock.wall = platform::WallTime{2026, 3, 7, 9, 4, 2};
-    context.session.install_dir = dir;
-    do_reg(context);
-    platform::Registry& real = registry->registry();
-    EXPECT_EQ(context.session.installed_version, "2.1.5");
-    EXPECT_EQ(read_reg_text(real, RootKey::current_user, app_key_path, "fileversions"),
-              "om_tarsel.exe: 2.1.300   quorin.exe: 0.0.0   vistrel.exe:    om_updat.exe: 15.0.1");
-    EXPECT_EQ(read_last_failure_run(real), "[Updating {v.2.1.5<-}]");
-    EXPECT_EQ(read_reg_text(real, RootKey::current_user, app_key_path, "LastSuccessRun"),
-              "[Updated {v.2.1.5: 03-07-2026 09:04:02}]");
-    // The main executable gone: "0.0.0", and the history chains the previous run.
-    ASSERT_TRUE(files.delete_file(dir + "ombrix32.exe"));
-    do_reg(context);
-    EXPECT_EQ(read_last_failure_run(real), "[Updating [Updating {v.0.0.0<-v.2.1.5<-]}]");
 }
 
 TEST_F(SystemContract, ShellAndWaitWaitsForTheProgramAndRaisesWhenItCannotStart)

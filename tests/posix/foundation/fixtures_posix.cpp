@@ -1,20 +1,27 @@
 // The contracts' fixtures on posix: the registry file in a test folder of its own (keys and raw values
-// are put in by editing the file's contents directly, as another program would), and the real file
-// system, version reader and processes over a temporary folder.
+// are put in by editing the file's contents directly, as another program would); the real file
+// system, version reader and processes over a temporary folder; libcurl's HTTP and FTP services.
+#include "contract/net_fixture.hpp"
 #include "contract/registry_fixture.hpp"
 #include "contract/system_fixture.hpp"
 #include "platform/posix/file_system.hpp"
+#include "platform/posix/ftp_curl.hpp"
+#include "platform/posix/http_curl.hpp"
 #include "platform/posix/processes.hpp"
 #include "platform/posix/reg_format.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/version_reader.hpp"
 #include "posix/foundation/temp_folder.hpp"
 
-#include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+extern char** environ;
 
 namespace om::test {
 
@@ -87,7 +94,37 @@ private:
     platform::posix::PosixProcesses processes_{{}, versions_};
 };
 
+class PosixNetFixture : public NetFixture {
+public:
+    platform::HttpService& http() override { return http_; }
+    platform::FtpService& ftp() override { return ftp_; }
+    void redirect_ftp_port(int port) override { ftp_.redirect_default_port("127.0.0.1", port); }
+    std::string local_form(const std::string& host_path) override { return host_path; }
+    bool ftp_times_out() override { return true; }
+    void start_host_program(const std::vector<std::string>& arguments) override
+    {
+        // Through a shell that leaves the program running on its own and ends at once.
+        std::vector<const char*> argv{"/bin/sh", "-c", "\"$@\" &", "sh"};
+        for (const std::string& argument : arguments)
+            argv.push_back(argument.c_str());
+        argv.push_back(nullptr);
+        pid_t shell = 0;
+        if (::posix_spawn(&shell, argv[0], nullptr, nullptr, const_cast<char**>(argv.data()), environ) != 0)
+            throw std::runtime_error("cannot start " + arguments.at(0));
+        ::waitpid(shell, nullptr, 0);
+    }
+
+private:
+    platform::posix::CurlHttpService http_;
+    platform::posix::CurlFtpService ftp_;
+};
+
 } // namespace
+
+std::unique_ptr<NetFixture> make_net_fixture()
+{
+    return std::make_unique<PosixNetFixture>();
+}
 
 std::unique_ptr<RegistryFixture> make_registry_fixture()
 {

@@ -1,16 +1,20 @@
 // The contracts' fixtures under Wine: the real registry, its test area the application's vendor key
 // "Software\Kelvane" (and any other tree a test creates), emptied before and after each test, with raw
-// values put in through advapi32 directly; and the real file system, version information and processes
-// over a fresh folder on drive C:.
+// values put in through advapi32 directly; the real file system, version information and processes
+// over a fresh folder on drive C:; WinHTTP and WinINet, with the test servers on the Linux side.
+#include "contract/net_fixture.hpp"
 #include "contract/registry_fixture.hpp"
 #include "contract/system_fixture.hpp"
 #include "platform/win32/file_system.hpp"
+#include "platform/win32/ftp_wininet.hpp"
+#include "platform/win32/http_winhttp.hpp"
 #include "platform/win32/processes.hpp"
 #include "platform/win32/registry.hpp"
 #include "platform/win32/version_info.hpp"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -33,6 +37,14 @@ std::string tree_of(const std::string& key_path)
     const auto first = key_path.find('\\');
     const auto second = first == std::string::npos ? first : key_path.find('\\', first + 1);
     return second == std::string::npos ? key_path : key_path.substr(0, second);
+}
+
+// A Linux path as reached under Wine, through drive Z:.
+std::string z_path(const std::string& unix_path)
+{
+    std::string path = "Z:" + unix_path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 class WineRegistryFixture : public RegistryFixture {
@@ -100,11 +112,7 @@ public:
     std::string program(const std::string& name) override
     {
         const char* folder = std::getenv("OM_TEST_PROGRAMS");
-        std::string path = std::string("Z:") + (folder ? folder : "") + "/" + name;
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        return path;
+        return z_path(std::string(folder ? folder : "") + "/" + name);
     }
     std::string native(const std::string& path) override { return path; }
     void set_stand_in_sleep_ms(int milliseconds) override
@@ -119,7 +127,45 @@ private:
     platform::win32::Win32Processes processes_;
 };
 
+class WineNetFixture : public NetFixture {
+public:
+    platform::HttpService& http() override { return http_; }
+    platform::FtpService& ftp() override { return ftp_; }
+    void redirect_ftp_port(int port) override { ftp_.redirect_default_port("127.0.0.1", port); }
+    std::string local_form(const std::string& host_path) override { return z_path(host_path); }
+    // Wine's WinINet connects without any time-out: a server that never answers holds it for about 68 s
+    // (measured), whatever the connect time-out says. Real Windows applies it.
+    bool ftp_times_out() override { return false; }
+    void start_host_program(const std::vector<std::string>& arguments) override
+    {
+        std::string command_line;
+        for (const std::string& argument : arguments) {
+            command_line += command_line.empty() ? "\"" : " \"";
+            for (char c : argument)
+                command_line += c == '"' ? std::string("\\\"") : std::string(1, c);
+            command_line += '"';
+        }
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process))
+            throw std::runtime_error("cannot start " + command_line);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+
+private:
+    platform::win32::WinHttpService http_;
+    platform::win32::WinInetFtpService ftp_;
+};
+
 } // namespace
+
+std::unique_ptr<NetFixture> make_net_fixture()
+{
+    return std::make_unique<WineNetFixture>();
+}
 
 std::unique_ptr<RegistryFixture> make_registry_fixture()
 {

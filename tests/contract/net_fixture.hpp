@@ -1,0 +1,87 @@
+#pragma once
+// The HTTP and FTP contract tests run each platform's real services against test servers on the Linux
+// side, on 127.0.0.1 (natively, or under Wine, where a Windows program can start a Linux one). Each
+// platform's foundation folder provides make_net_fixture().
+#include "platform/ftp_service.hpp"
+#include "platform/http_request.hpp"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace om::test {
+
+class NetFixture {
+public:
+    virtual ~NetFixture() = default;
+    virtual platform::HttpService& http() = 0;
+    virtual platform::FtpService& ftp() = 0;
+    // Makes the FTP service send connections asked for port 21 to 127.0.0.1:port.
+    virtual void redirect_ftp_port(int port) = 0;
+    // The path by which this program reaches a Linux path.
+    virtual std::string local_form(const std::string& host_path) = 0;
+    // Whether the FTP service gives up on a server that never answers within the connect time-out.
+    virtual bool ftp_times_out() = 0;
+    // Starts a Linux program (its argument vector) without waiting for it.
+    virtual void start_host_program(const std::vector<std::string>& arguments) = 0;
+};
+
+std::unique_ptr<NetFixture> make_net_fixture();
+
+// A test server in a scratch folder of its own under /tmp, stopped by its stop file at the end (the
+// folder is removed once the server has ended).
+class HostServer {
+public:
+    explicit HostServer(NetFixture& net) : net_(net)
+    {
+        static int made = 0;
+        host_ = "/tmp/om_contract_" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
+                "_" + std::to_string(++made);
+        std::filesystem::create_directories(local("root"));
+    }
+    ~HostServer()
+    {
+        std::ofstream(local("stop")) << "stop";
+        for (const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             !ready_.empty() && std::filesystem::exists(local(ready_)) && std::chrono::steady_clock::now() < give_up;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::error_code ignored;
+        std::filesystem::remove_all(local(""), ignored);
+    }
+    HostServer(const HostServer&) = delete;
+    HostServer& operator=(const HostServer&) = delete;
+
+    std::string host(const std::string& name) const { return host_ + "/" + name; }
+    std::filesystem::path local(const std::string& name) const { return net_.local_form(host(name)); }
+    // Starts the server and waits (at most 20 s) until `ready_file` holds its port (and any more
+    // numbers). A shell around the server removes that file when the server ends.
+    std::vector<int> start(const std::vector<std::string>& arguments, const std::string& ready_file)
+    {
+        ready_ = ready_file;
+        std::vector<std::string> wrapped{"/bin/sh", "-c", "\"$@\" >/dev/null 2>&1; rm -f \"$0\"", host(ready_file)};
+        wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
+        net_.start_host_program(wrapped);
+        for (const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             std::chrono::steady_clock::now() < give_up; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+            std::ifstream in(local(ready_file));
+            std::vector<int> numbers;
+            for (int number = 0; in >> number;)
+                numbers.push_back(number);
+            if (!numbers.empty())
+                return numbers;
+        }
+        throw std::runtime_error("the test server did not start: " + arguments.at(1));
+    }
+
+private:
+    NetFixture& net_;
+    std::string host_;
+    std::string ready_;
+};
+
+} // namespace om::test

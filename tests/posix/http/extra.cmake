@@ -1,3 +1,0 @@
-# The request-object contract tests run here over libcurl.
-target_sources(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/contract/http_contract_test.cpp)
-target_compile_definitions(${target} PRIVATE OM_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
