@@ -1,7 +1,7 @@
 // FTPClass over the platform's real FTP service, as the check-in uses it (open passive, upload over
 // any earlier file, close), against pyftpdlib on 127.0.0.1 and against servers that refuse, never
 // answer or drop an upload (tests/contract/ftp_server.py).
-#include "contract/net_fixture.hpp"
+#include "contract/platform_fixture.hpp"
 #include "report/ftp_class.hpp"
 #include "support/scripted_window.hpp"
 
@@ -16,7 +16,7 @@ const std::string user = "kelvane", password = "7rKp#Lwe=T%d";
 const std::string report(std::string("report \0\r\n\x80\xff bytes\n", 19));
 
 struct FtpContract : ::testing::Test {
-    std::unique_ptr<NetFixture> net = make_net_fixture();
+    std::unique_ptr<PlatformFixture> net = make_platform_fixture();
     ScriptedWindow window;
     FTPClass ftp{net->ftp(), window};
 

@@ -1,6 +1,6 @@
 // The registry record's behaviour through each platform's real registry service: the same cases run
 // against the registry file on posix and against the real registry under Wine.
-#include "contract/registry_fixture.hpp"
+#include "contract/platform_fixture.hpp"
 #include "state/crash_detector.hpp"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,13 @@ std::vector<std::uint8_t> bytes_of(const std::string& text)
 }
 
 struct RegistryContract : ::testing::Test {
-    std::unique_ptr<test::RegistryFixture> fixture = test::make_registry_fixture();
+    std::unique_ptr<test::PlatformFixture> fixture = test::make_platform_fixture();
     platform::Registry& registry = fixture->registry();
+
+    void put_raw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& bytes)
+    {
+        ASSERT_EQ(registry.open_current_user(key, platform::KeyAccess::set_value)->set(name, type, bytes), 0);
+    }
 
     std::optional<std::vector<std::uint8_t>> stored(const std::string& name)
     {
@@ -49,9 +54,9 @@ TEST_F(RegistryContract, StoredBytesReadBackExactlyAndTextsWithoutTheirTerminato
         {"empty", 3, {}, ""},
     };
     for (const auto& c : cases)
-        fixture->put_raw(key, c.name, c.type, c.bytes);
-    fixture->put_raw(key, "application", platform::reg_sz, bytes_of("Ombrix")); // no terminator
-    write_last_failure_run(registry, "x"); // writing another value keeps them as they were
+        put_raw(c.name, c.type, c.bytes);
+    put_raw("application", platform::reg_sz, bytes_of("Ombrix")); // no terminator
+    write_last_failure_run(registry, "x");                        // writing another value keeps them as they were
     for (const auto& c : cases) {
         EXPECT_EQ(stored(c.name), c.bytes) << c.name;
         EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, c.name), c.text) << c.name;

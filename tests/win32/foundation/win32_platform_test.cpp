@@ -1,6 +1,6 @@
 // What only the win32 layer shows: attributes that hide a file from the existence test, and the text
 // after the program name in the process's command line.
-#include "contract/system_fixture.hpp"
+#include "contract/platform_fixture.hpp"
 #include "platform/win32/processes.hpp"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ namespace {
 
 TEST(Win32Files, HiddenAndSystemFilesDoNotExist)
 {
-    auto fixture = make_system_fixture();
+    auto fixture = make_platform_fixture();
     const std::pair<const char*, DWORD> cases[] = {{"plain.txt", 0},
                                                    {"readonly.txt", FILE_ATTRIBUTE_READONLY},
                                                    {"hidden.txt", FILE_ATTRIBUTE_HIDDEN},

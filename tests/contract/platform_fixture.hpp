@@ -1,11 +1,16 @@
 #pragma once
-// The HTTP and FTP contract tests run each platform's real services against test servers on the Linux
-// side, on 127.0.0.1 (natively, or under Wine, where a Windows program can start a Linux one). Each
-// platform's foundation folder provides make_net_fixture().
+// The contract tests run each platform's real services: natively on posix, under Wine on win32, with
+// the test servers on the Linux side on 127.0.0.1 (under Wine a Windows program can start a Linux
+// one). Each platform's foundation folder provides make_platform_fixture().
+#include "platform/file_system.hpp"
 #include "platform/ftp_service.hpp"
 #include "platform/http_request.hpp"
+#include "platform/process.hpp"
+#include "platform/registry.hpp"
+#include "platform/version_info.hpp"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,28 +21,48 @@
 
 namespace om::test {
 
-class NetFixture {
+class PlatformFixture {
 public:
-    virtual ~NetFixture() = default;
+    virtual ~PlatformFixture() = default;
+    // The registry on a fresh, empty HKEY_CURRENT_USER area of the test's own, and creating a key (and
+    // its parents) there the way the application's installation would.
+    virtual platform::Registry& registry() = 0;
+    virtual void create_key(const std::string& key_path) = 0;
+    virtual platform::FileSystem& files() = 0;
+    virtual platform::VersionInfo& versions() = 0;
+    virtual platform::Processes& processes() = 0;
     virtual platform::HttpService& http() = 0;
     virtual platform::FtpService& ftp() = 0;
     // Makes the FTP service send connections asked for port 21 to 127.0.0.1:port.
     virtual void redirect_ftp_port(int port) = 0;
-    // The path by which this program reaches a Linux path.
-    virtual std::string local_form(const std::string& host_path) = 0;
     // Whether the FTP service gives up on a server that never answers within the connect time-out.
     virtual bool ftp_times_out() = 0;
+    // A fresh empty folder of the test's own, written as the session writes install_dir (ending in "\").
+    virtual const std::string& folder() = 0;
+    // The path by which this program's std::fstream reaches a path the services read.
+    virtual std::string native(const std::string& path) = 0;
+    // The path by which this program and its services reach a Linux path.
+    virtual std::string local_form(const std::string& host_path) = 0;
     // Starts a Linux program (its argument vector) without waiting for it.
     virtual void start_host_program(const std::vector<std::string>& arguments) = 0;
+    // Sets a variable of this program's environment, which the programs it starts inherit.
+    virtual void set_environment(const std::string& name, const std::string& value) = 0;
+
+    // A built stand-in program of tests/programs by file name.
+    std::string program(const std::string& name)
+    {
+        const char* built = std::getenv("OM_TEST_PROGRAMS");
+        return local_form(std::string(built && *built ? built : OM_TEST_PROGRAMS_BUILT) + "/" + name);
+    }
 };
 
-std::unique_ptr<NetFixture> make_net_fixture();
+std::unique_ptr<PlatformFixture> make_platform_fixture();
 
 // A test server in a scratch folder of its own under /tmp, stopped by its stop file at the end (the
 // folder is removed once the server has ended).
 class HostServer {
 public:
-    explicit HostServer(NetFixture& net) : net_(net)
+    explicit HostServer(PlatformFixture& net) : net_(net)
     {
         static int made = 0;
         host_ = "/tmp/om_contract_" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
@@ -79,7 +104,7 @@ public:
     }
 
 private:
-    NetFixture& net_;
+    PlatformFixture& net_;
     std::string host_;
     std::string ready_;
 };
