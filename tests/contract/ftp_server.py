@@ -3,7 +3,7 @@
 
 usage: ftp_server.py MODE PORT ROOT USER PASSWORD LIFETIME_S STOP_FILE
 
-MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT
+MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT, binary uploads only
       close-on-stor  pyftpdlib that drops the connection when an upload starts
       full           a listener whose queue is full: a connection never completes
 PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
@@ -33,6 +33,8 @@ class Handler(FTPHandler):
     def ftp_STOR(self, file, mode="w"):
         if closes_on_stor:
             return self.close()
+        if self._current_type != "i":  # an upload in ASCII would change a report's bytes elsewhere
+            return self.respond("504 Binary uploads only.")
         return super().ftp_STOR(file, mode)
 
 
