@@ -7,7 +7,6 @@
 #                            (OMBRIX_HKCU_FILE), under Wine a fresh prefix with $inst at C:\Ombrix\
 #                            (in $win_inst_dos)
 #   start_copy ARGS...       starts the running copy in the background; sets updater (its pid)
-#   slow SECONDS             a time limit for this platform: Wine takes longer to start programs
 #   frame_px                 the window frame's height in pixels, outside the X window
 #   check_wait_request PATH SECONDS
 #                            waits until the site has been asked for PATH; prints the time (ms since
@@ -59,8 +58,10 @@ installation() {
   if [ "$OM_E2E_PLATFORM" = win32 ]; then
     timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v exepath /d "$win_inst_dos" /f >/dev/null 2>&1
     timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v ProductVersion /d 2.1.5.0 /f >/dev/null 2>&1
-    # The updater starts with a wineserver of its own, not with one that is about to end.
+    # One wineserver stays up from here on: a program started while one is shutting down, a few
+    # seconds after its last program ended, loses its connection and ends before it runs.
     timeout 30 wineserver -w || true
+    timeout 30 wineserver -p || fail "no wineserver"
   else
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]\n"exepath"="%s/"\n"ProductVersion"="2.1.5.0"\n' \
       "$inst" >"$work/hkcu.reg"
@@ -69,6 +70,7 @@ installation() {
 }
 
 start_copy() {
+  rm -f "$(run_log)"
   if [ "$OM_E2E_PLATFORM" = win32 ]; then
     WINEDEBUG=err+all timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
   else
@@ -76,10 +78,6 @@ start_copy() {
   fi
   updater=$!
   e2e_track "$updater"
-}
-
-slow() {
-  if [ "$OM_E2E_PLATFORM" = win32 ]; then echo $(($1 * 3)); else echo "$1"; fi
 }
 
 frame_px() {

@@ -28,7 +28,7 @@ e2e_keep() {
   printf '%s\n' "$*" >"$e2e_kept/reason.txt"
   [ -z "${DISPLAY:-}" ] || timeout 10 import -window root "$e2e_kept/screen.png" 2>/dev/null || true
   ps -eo pid,ppid,etimes,args >"$e2e_kept/processes.txt" 2>/dev/null || true
-  (cd "$work" && find . -path ./prefix -prune -o -type f -size -2M ! -name '*.msi' -print0 |
+  (cd "$work" && find . \( -path ./prefix -o -path ./installed \) -prune -o -type f -size -2M ! -name '*.msi' -print0 |
     xargs -0 -r cp --parents -t "$e2e_kept/work") 2>/dev/null || true
   [ -z "${inst:-}" ] || cp "$inst"/*.txt "$inst"/*.log "$e2e_kept/installation/" 2>/dev/null || true
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
@@ -75,6 +75,8 @@ update_log_events=(
   'GET http://[^ ]*/ombrix.html: status 200,'
   'GET http://[^ ]*/latest_omexe/: status 200,'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
+  'ran "taskkill /f /im "om_tarsel.exe""' 'ran "taskkill /f /im "quorin.exe""'
+  'ran "taskkill /f /im "vistrel.exe""' 'ran "taskkill /f /im "ombrix32.exe""'
   'GET http://[^ ]*/om_exe.v.2.1.6.exe: status 200,'
   'GET http://[^ ]*/ombrix32_v2.1.6.msi: status 200,'
   'ran "msiexec /uninstall .*ombrix32_v2.1.5.msi.* /passive" \(window style 1\): exit code 0'
@@ -129,10 +131,14 @@ fail() {
 
 now_ms() { date +%s%3N; }
 
-wait_until() {
-  local seconds=$1
+# slow SECONDS: a time limit for this platform: Wine takes longer to start programs.
+slow() { if [ "$OM_E2E_PLATFORM" = win32 ]; then echo $(($1 * 3)); else echo "$1"; fi; }
+
+wait_until() { # SECONDS (whole or with tenths) COMMAND...
+  local whole=${1%.*} tenths=0
+  [[ $1 != *.* ]] || tenths=${1#*.}
   shift
-  local deadline=$(($(date +%s%N) + seconds * 1000000000))
+  local deadline=$(($(date +%s%N) + ${whole:-0} * 1000000000 + ${tenths:0:1} * 100000000))
   while [ "$(date +%s%N)" -lt "$deadline" ]; do
     "$@" && return 0
     sleep 0.05
