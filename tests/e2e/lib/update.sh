@@ -4,14 +4,16 @@
 #     the registry is a file (OMBRIX_HKCU_FILE); the installation folder holds a blank.
 #   win32: all real under Wine: msiexec, taskkill and the registry of a private prefix; the
 #     installation is C:\OmbrixTest\, the folder the test installers write "ombrix32.exe" to.
-#   update_begin [--any-display]   $work, a private X server (or a working $DISPLAY), the report
-#                              server, one EXIT trap
+#   update_begin [--any-display|--port-21]   $work, a private X server (or with --any-display a
+#                              working $DISPLAY), the report server (start_report_server), one EXIT trap
 #   make_msi VERSION [refused] $work/msi/ombrix32_vVERSION[-refused].msi, built once per script;
 #                              2.1.7 (only ever refused) holds the 2.1.6 program
 #   make_installation          2.1.5 installed from om_msi, three companions, om_updat.exe,
 #                              current_version.txt and the registry values. Under Wine msiexec installs
 #                              it once per script; later calls put back the prefix kept after that.
-#   make_package OUT NAME=FILE...   a self-extracting package (posix: 7zCon.sfx, win32: package_sfx.exe)
+#   start_copy ARGS...         the running copy "om_updater_now.exe" started by itself in the
+#                              background; sets updater (its pid)
+#   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
 #   make_site DIR VERSION      the page, the two listings and the installer of VERSION
 #   run_update ARGS...         runs om_updat.exe (it hands over to om_updater_now.exe and ends), presses
 #                              "Install" once the offer is decided, answers every message box (box_shown:
@@ -19,23 +21,19 @@
 #   reg NAME, installed_products, restarted, requests PATTERN
 
 programs=$OM_TEST_PROGRAMS
-win() { [ "$OM_E2E_PLATFORM" = win32 ]; }
 
 update_begin() {
   mkdir -p "$OM_BINARY_DIR/artifacts"
   if win; then
     source "$OM_SOURCE_DIR/tests/win32/wine-env.sh" || fail "no Wine prefix"
-    e2e_init
-    # Wine first: a window or a message box left open must not outlive the run.
-    trap 'status=$?; set +e; [ $status = 0 ] || e2e_keep "ended with status $status"; om_wine_cleanup; (exit $status); e2e_cleanup' EXIT
     inst=$WINEPREFIX/drive_c/OmbrixTest win_inst_dos='C:\OmbrixTest\'
-  else
-    e2e_init
-    inst="$work/Ombrix Test" # a blank in the folder: every path on a command line must hold together
-    make_stand_ins
   fi
+  work=$(mktemp -d /tmp/om-e2e.XXXXXX)
+  trap e2e_cleanup EXIT
+  export XDG_STATE_HOME=$work/state
+  win || { inst="$work/Ombrix Test" && make_stand_ins; } # a blank in the folder: paths must hold together
   if [ "${1:-}" != --any-display ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then start_display; fi
-  start_report_server
+  start_report_server "${1:-}"
 }
 
 make_stand_ins() {
@@ -72,61 +70,69 @@ make_msi() {
 }
 
 make_package() {
-  local out=$1
-  shift
-  mkdir -p "$(dirname "$out")"
-  if win; then
-    /usr/bin/python3 "$OM_SOURCE_DIR/tests/programs/pack_sfx.py" "$programs/package_sfx.exe" "$out" "$@"
-  else
-    bash "$OM_SOURCE_DIR/tests/programs/posix/make_sfx_package.sh" "$out" "$@" >/dev/null
-  fi || fail "cannot pack $out"
+  mkdir -p "$(dirname "$1")"
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/programs/pack_sfx.py" "$programs/package_sfx.exe" "$@" || fail "cannot pack $1"
 }
 
-registry_values="application|Ombrix 32
-Installer|ombrix32_v2.1.5.msi
-ProductVersion|2.1.5.0
-ProductCode|{6D1C9F2A-5E3B-4C7D-9A18-0B2E4F6A8C31}
-InstallDate|20260101"
-
-# The installation as the application's own installer leaves it, plus what the updater needs.
+# make_installation [--bare]: the installation as the application's own installer leaves it, plus what
+# the updater needs; --bare: ombrix32.exe 2.1.5 copied in place, Windows Installer not asked.
 make_installation() {
-  local name value
-  make_msi 2.1.5
+  local name exepath=$inst/
   if win && [ -d "$work/installed" ]; then
     om_wine_stop
     rm -rf "$WINEPREFIX" && cp -a "$work/installed" "$WINEPREFIX" || fail "cannot put the prefix back"
-  elif win; then
-    mkdir -p "$inst/om_msi" && cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
-    timeout 60 wine msiexec /package 'C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi' /passive >/dev/null 2>&1 ||
-      fail "msiexec could not install 2.1.5 ($?)"
-    while IFS='|' read -r name value; do
-      timeout 60 wine reg add 'HKCU\Software\Kelvane\Ombrix32' /v "$name" /d "$value" /f >/dev/null 2>&1 || fail "reg add $name"
-    done <<<"$registry_values
-exepath|$win_inst_dos"
+  else
+    win && exepath=${win_inst_dos//\\/\\\\}
+    rm -rf "$inst" && mkdir -p "$inst/om_msi"
+    cat >"$work/hkcu.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]
+"application"="Ombrix 32"
+"Installer"="ombrix32_v2.1.5.msi"
+"ProductVersion"="2.1.5.0"
+"ProductCode"="{6D1C9F2A-5E3B-4C7D-9A18-0B2E4F6A8C31}"
+"InstallDate"="20260101"
+"exepath"="$exepath"
+REG
+    export OMBRIX_HKCU_FILE=$work/hkcu.reg
+    : >"$work/products"
+    if [ "${1:-}" = --bare ]; then
+      cp "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
+    else
+      local msi="$inst/om_msi/ombrix32_v2.1.5.msi"
+      win && msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
+      make_msi 2.1.5 && cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
+      timeout 60 $(win && echo wine) msiexec /package "$msi" /passive >/dev/null 2>&1 || fail "msiexec could not install 2.1.5"
+    fi
+  fi
+  if win && [ ! -d "$work/installed" ]; then
+    timeout 60 wine reg import "$(om_wine_path "$work/hkcu.reg")" >/dev/null 2>&1 || fail "cannot write the registry"
     # Its end writes the registry to the files kept for the next installation.
     timeout 30 wineserver -w || true
-    cp -a "$WINEPREFIX" "$work/installed"
+    [ "${1:-}" = --bare ] || cp -a "$WINEPREFIX" "$work/installed"
   fi
-  if win; then
-    # From here on one wineserver stays up until the next installation: a program started while the
-    # server is shutting down (a few seconds after its last program ended) loses its connection and
-    # ends with code 1 before it runs (the updater's hand-over, "wine reg").
-    timeout 30 wineserver -p || fail "no wineserver"
-  else
-    rm -rf "$inst" && mkdir -p "$inst/om_msi"
-    cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
-    cp "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
-    echo "Ombrix 2.1.5" >"$work/products"
-    { printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvane\\Ombrix32]\n'
-      while IFS='|' read -r name value; do printf '"%s"="%s"\n' "$name" "$value"; done <<<"$registry_values
-exepath|$inst/"; } >"$work/hkcu.reg"
-    export OMBRIX_HKCU_FILE=$work/hkcu.reg
-  fi
+  # From here on one wineserver stays up until the next installation: a program started while the
+  # server is shutting down (a few seconds after its last program ended) loses its connection and
+  # ends with code 1 before it runs (the updater's hand-over, "wine reg").
+  ! win || timeout 30 wineserver -p || fail "no wineserver"
   cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe 2.1.5 is not installed"
   for name in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$name"; done
   cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updat.exe"
   # The application leaves this for the check-in report, which uploads and deletes it.
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
+}
+
+start_copy() {
+  rm -f "$(run_log)"
+  [ -e "$inst/om_updater_now.exe" ] || cp "$inst/om_updat.exe" "$inst/om_updater_now.exe"
+  if win; then
+    timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
+  else
+    (cd / && exec timeout 120 "$inst/om_updater_now.exe" "$@") >"$work/updater.log" 2>&1 &
+  fi
+  updater=$!
+  e2e_track "$updater"
 }
 
 make_site() {
