@@ -81,7 +81,12 @@ make_installation() {
   if win && [ -d "$work/installed" ]; then
     om_wine_stop
     rm -rf "$WINEPREFIX" && cp -a "$work/installed" "$WINEPREFIX" || fail "cannot put the prefix back"
-  else
+  fi
+  # One wineserver stays up until the next installation: a program started while the server is
+  # shutting down (a few seconds after its last program ended) loses its connection and ends with
+  # code 1 before it runs (the updater's hand-over, "wine reg").
+  ! win || timeout 30 wineserver -p || fail "no wineserver"
+  if ! win || [ ! -d "$work/installed" ]; then
     win && exepath=${win_inst_dos//\\/\\\\}
     rm -rf "$inst" && mkdir -p "$inst/om_msi"
     cat >"$work/hkcu.reg" <<REG
@@ -105,17 +110,13 @@ REG
       make_msi 2.1.5 && cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
       timeout 60 $(win && echo wine) msiexec /package "$msi" /passive >/dev/null 2>&1 || fail "msiexec could not install 2.1.5"
     fi
+    ! win || timeout 60 wine reg import "$(om_wine_path "$work/hkcu.reg")" >/dev/null 2>&1 || fail "cannot write the registry"
   fi
-  if win && [ ! -d "$work/installed" ]; then
-    timeout 60 wine reg import "$(om_wine_path "$work/hkcu.reg")" >/dev/null 2>&1 || fail "cannot write the registry"
-    # Its end writes the registry to the files kept for the next installation.
-    timeout 30 wineserver -w || true
-    [ "${1:-}" = --bare ] || cp -a "$WINEPREFIX" "$work/installed"
+  if win && [ ! -d "$work/installed" ] && [ "${1:-}" != --bare ]; then
+    # The registry reaches its files when the server ends (om_wine_stop waits for that): kept as they
+    # are for the next installation.
+    om_wine_stop && cp -a "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p || fail "cannot keep the prefix"
   fi
-  # From here on one wineserver stays up until the next installation: a program started while the
-  # server is shutting down (a few seconds after its last program ended) loses its connection and
-  # ends with code 1 before it runs (the updater's hand-over, "wine reg").
-  ! win || timeout 30 wineserver -p || fail "no wineserver"
   cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe 2.1.5 is not installed"
   for name in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$name"; done
   cp "$OM_BIN_DIR/om_updat.exe" "$inst/om_updat.exe"
