@@ -23,8 +23,9 @@ e2e_pids=()
 win() { [ "$OM_E2E_PLATFORM" = win32 ]; }
 
 # e2e_keep REASON: keeps what a failing run leaves, once, in a folder it names: the reason, a screenshot,
-# the processes, the work folder's small files (the updater's output, the servers' logs) and the
-# installation folder's texts; under Wine also the prefix's registry files and its drive C: listing.
+# the processes, the work folder's small files (the updater's output, the servers' logs), the updater's
+# log and the installation folder's texts; under Wine also the prefix's registry files and its drive C:
+# listing.
 e2e_keep() {
   [ -z "${e2e_kept:-}" ] && [ -n "${work:-}" ] && [ -d "$work" ] || return 0
   e2e_kept=$OM_BINARY_DIR/artifacts/failed/${OM_E2E_PLATFORM}_$(basename "$0" .sh)_$(date +%H%M%S)_$$
@@ -35,6 +36,7 @@ e2e_keep() {
   (cd "$work" && find . -path ./installed -prune -o -type f -size -2M ! -name '*.msi' -print0 |
     xargs -0 -r cp --parents -t "$e2e_kept/work") 2>/dev/null || true
   [ -z "${inst:-}" ] || cp "$inst"/*.txt "$inst"/*.log "$e2e_kept/installation/" 2>/dev/null || true
+  cp "$(run_log)" "$e2e_kept/" 2>/dev/null || true
   if [ -d "${WINEPREFIX:-/none}/drive_c" ]; then
     # The registry reaches its files when the server ends; the run is over anyway.
     { timeout 20 wineserver -k && timeout 20 wineserver -w; } >/dev/null 2>&1
