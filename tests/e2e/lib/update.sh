@@ -10,7 +10,7 @@
 #                              2.1.7 (only ever refused) holds the 2.1.6 program
 #   make_installation          2.1.5 installed from om_msi, three companions, om_updat.exe,
 #                              current_version.txt and the registry values. Under Wine msiexec installs
-#                              it once per script; later calls put back the prefix kept after that.
+#                              it once per script; later calls put back what it changed in the prefix.
 #   start_copy ARGS...         the running copy "om_updater_now.exe" started by itself in the
 #                              background; sets updater (its pid)
 #   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
@@ -74,13 +74,22 @@ make_package() {
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/programs/pack_sfx.py" "$programs/package_sfx.exe" "$@" || fail "cannot pack $1"
 }
 
+# keep_parts FROM TO: the parts of a Wine prefix that an installation or an update changes (the
+# registry, the installation, the installers Windows Installer keeps, the user's files), copied over.
+keep_parts() {
+  local part
+  for part in system.reg user.reg userdef.reg drive_c/OmbrixTest drive_c/users drive_c/ProgramData drive_c/windows/Installer; do
+    rm -rf "${2:?}/$part"
+    [ ! -e "$1/$part" ] || { mkdir -p "$(dirname "$2/$part")" && cp -a "$1/$part" "$2/$part"; } || fail "cannot copy $part"
+  done
+}
+
 # make_installation [--bare]: the installation as the application's own installer leaves it, plus what
 # the updater needs; --bare: ombrix32.exe 2.1.5 copied in place, Windows Installer not asked.
 make_installation() {
   local name exepath=$inst/
   if win && [ -d "$work/installed" ]; then
-    om_wine_stop
-    rm -rf "$WINEPREFIX" && cp -a "$work/installed" "$WINEPREFIX" || fail "cannot put the prefix back"
+    om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX"
   fi
   # One wineserver stays up until the next installation: a program started while the server is
   # shutting down (a few seconds after its last program ended) loses its connection and ends with
@@ -115,7 +124,7 @@ REG
   if win && [ ! -d "$work/installed" ] && [ "${1:-}" != --bare ]; then
     # The registry reaches its files when the server ends (om_wine_stop waits for that): kept as they
     # are for the next installation.
-    om_wine_stop && cp -a "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p || fail "cannot keep the prefix"
+    om_wine_stop && keep_parts "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p || fail "cannot keep the prefix"
   fi
   cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe 2.1.5 is not installed"
   for name in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$name"; done
