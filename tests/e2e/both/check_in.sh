@@ -7,16 +7,20 @@
 # closed the file is deleted all the same and the check goes on.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
-source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
-check_begin
-installation
+source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 # The report server on 127.0.0.1 port 21, the updater's own default, when this run may take that port;
 # otherwise on a free port, to which the updater's port 21 is sent.
-start_report_server --port-21
+update_begin --port-21
+make_installation --bare
 mkdir -p "$work/site"
 start_site "$work/site"
 if [ "$OM_E2E_PLATFORM" = posix ]; then host=$(hostname); else host='[^_]+'; fi
-name_pattern="${host}_[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+_${report_stamp_pattern}"
+name_pattern="${host}_[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+_[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.txt"
+report_time() { # NAME: the date and time at the end of a report's name (MM.DD.YYYY.HH.MM.SS.txt), in seconds
+  local mo d y h mi s
+  IFS=. read -r mo d y h mi s _ <<<"${1: -23}"
+  date -d "$y-$mo-$d $h:$mi:$s" +%s
+}
 site_asked() { [ -s "$site_log" ]; }
 
 # 1. An ordinary check: runs until the release site is asked, then the run is ended.
@@ -25,12 +29,12 @@ before=$(date +%s)
 start_copy "$site_page"
 wait_until "$(slow 20)" eval 'site_asked || ! kill -0 '"$updater"' 2>/dev/null' || true
 after=$(date +%s)
-if [ "$OM_E2E_PLATFORM" = win32 ]; then om_wine_stop; else kill "$updater" 2>/dev/null || true; fi
+if win; then om_wine_stop; else kill "$updater" 2>/dev/null || true; fi
 wait "$updater" 2>/dev/null || true
 report=$(ls "$work/ftp/check")
 [ "$(echo "$report" | wc -l)" = 1 ] || fail "check/ holds: $report"
 echo "$report" | grep -Eq "^${name_pattern}\$" || fail "report name $report"
-t=$(report_name_time "$report")
+t=$(report_time "$report")
 [ "$t" -ge "$before" ] && [ "$t" -le "$after" ] || fail "report time $t outside $before..$after"
 printf 'ombrix 2.1.5\r\nbuild 300\r\n' | cmp -s - "$work/ftp/check/$report" || fail "report bytes differ"
 [ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there"
@@ -56,7 +60,7 @@ if [ "$OM_E2E_PLATFORM" = posix ]; then
   boxes() { [ "$(xdotool search --name "Ombrix Web Updater" 2>/dev/null | wc -l)" -ge 2 ]; }
   wait_until 10 boxes || fail "no message box"
   sleep 0.3
-  check_shot posix_check_in_box.png
+  shot posix_check_in_box.png
   [ -e "$inst/current_version.txt" ] || fail "the file went before the box was closed"
   xdotool key Return
   wait_until 10 site_asked || fail "the check did not go on without a report server"

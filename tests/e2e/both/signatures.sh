@@ -6,42 +6,11 @@
 # and its .sig deleted, no installer run, ombrix32.exe 2.1.5 as it was and restarted. posix with the
 # stand-in msiexec; win64 under Wine with Wine's msiexec.
 set -euo pipefail
-: "${OM_BIN_DIR:?}" "${OM_SOURCE_DIR:?}" "${OM_BINARY_DIR:?}" "${OM_E2E_PLATFORM:?}"
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
+source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 key=$OM_BINARY_DIR/test-release-key/release-private-key.pem
 OM_BIN_DIR=$OM_BIN_DIR/signed
-if [ "$OM_E2E_PLATFORM" = win32 ]; then
-  source "$OM_SOURCE_DIR/tests/e2e/lib/win32_update.sh"
-  win_e2e_init
-  new_installation() { make_win_installation && make_win_site "$work/site" "$1"; }
-  pack() { make_win_quick_update "$@"; } && run() { run_win_update "$@"; }
-  restarted() { wait_until 10 win_application_restarted; }
-  products() { { timeout 60 wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s || true; } 2>/dev/null |
-    tr -d '\r' | sed -n 's/^ *ProductName *REG_SZ *//p' | sort | tr '\n' ' '; }
-  installer_untouched() { [ "$(products)" = "Ombrix 2.1.5 " ]; }
-  requests() { site_requests "$@"; }
-else
-  source "$OM_SOURCE_DIR/tests/e2e/lib/posix_update.sh"
-  e2e_init && start_display && start_report_server
-  new_installation() { rm -rf "$work/Ombrix Test" "$work/msiexec.log" && make_installation && make_site "$work/site" "$1"; }
-  pack() { make_quick_update "$@"; } && run() { run_update "$@"; }
-  restarted() { wait_until 10 application_restarted; }
-  installer_untouched() { [ ! -e "$work/msiexec.log" ]; }
-fi
-
-# Answers every message box (a second window with the updater's title) with Return, noting the
-# windows then shown: their number less the updater's own window is the number of boxes.
-(
-  while [ ! -e "$work/stop" ]; do
-    ids=$(xdotool search --name "Ombrix Web Updater" 2>/dev/null || true)
-    if [ "$(grep -c . <<<"$ids")" -ge 2 ]; then
-      echo "$ids" >>"$work/boxes"
-      sleep 0.3 && { xdotool key Return 2>/dev/null || true; } && sleep 1
-    fi
-    sleep 0.1
-  done
-) &
-e2e_track $!
+update_begin
 
 flip_byte() { # FILE: one byte in the middle changed, the length kept
   perl -e 'open(F, "+<", $ARGV[0]) or die; binmode F; my $at = int((-s F) / 2); seek F, $at, 0; read F, my $b, 1;
@@ -49,14 +18,15 @@ flip_byte() { # FILE: one byte in the middle changed, the length kept
 }
 
 printf 'signed extra\n' >"$work/extra.txt"
-# name | page version | also on the site | what is spoiled after signing | package refused, "-" for none | arguments
-while read -r name page extra spoil refused args <&3; do
-  [ -n "${site_pid:-}" ] && stop_site
-  rm -rf "$work/site" "$work/boxes"
-  new_installation "$page"
+# platform | name | page version | also on the site | what is spoiled after signing | package refused,
+# "-" for none | arguments. Under Wine the cases where CNG verifies: a genuine signature, changed
+# bytes, and a package read from om_msi; the rest is decided above the platform.
+while read -r where name page extra spoil refused args <&3; do
+  [ "$where" = both ] || [ "$where" = "$OM_E2E_PLATFORM" ] || continue
+  fresh "$page"
   case $extra in
-    quick) pack "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" extra.txt="$work/extra.txt" ;;
-    support) pack "$work/site/support_files/up_support_a.exe" extra.txt="$work/extra.txt" ;;
+    quick) make_package "$work/site/latest_omexe/om_exe.v.2.1.6.exe" ombrix32.exe="$programs/ombrix32_2.1.6.exe" extra.txt="$work/extra.txt" ;;
+    support) make_package "$work/site/support_files/up_support_a.exe" extra.txt="$work/extra.txt" ;;
   esac
   mapfile -t packages < <(find "$work/site" -type f \( -name '*.msi' -o -name '*.exe' \))
   bash "$OM_SOURCE_DIR/scripts/sign-release.sh" "$key" "${packages[@]}" >/dev/null || fail "$name: signing failed"
@@ -67,9 +37,9 @@ while read -r name page extra spoil refused args <&3; do
     skipbad) cp "$work/site/ombrix32_v2.1.6.msi"* "$inst/om_msi/" && flip_byte "$inst/om_msi/ombrix32_v2.1.6.msi" ;;
   esac
   start_site "$work/site"
-  run ${args//,/ } "$site_page"
+  run_update ${args//,/ } "$site_page"
   if [ "$refused" = - ]; then
-    [ ! -e "$work/boxes" ] || fail "$name: a message box for signed packages"
+    [ "$box_shown" = 0 ] || fail "$name: a message box for signed packages"
     [ "$extra" = support ] && want=2.1.5 || want=2.1.6
     cmp -s "$programs/ombrix32_$want.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe is not $want"
     cmp -s "$work/extra.txt" "$inst/extra.txt" || fail "$name: the package was not unpacked"
@@ -81,20 +51,20 @@ while read -r name page extra spoil refused args <&3; do
         fail "$name: $local_name.sig not kept"
     done
   else
-    [ "$(sort -u "$work/boxes" 2>/dev/null | wc -l)" = 2 ] || fail "$name: not one message box"
+    [ "$box_shown" = 1 ] || fail "$name: not one message box"
     [ ! -e "$inst/$refused" ] && [ ! -e "$inst/$refused.sig" ] || fail "$name: $refused or its .sig kept"
     cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe changed"
     [ ! -e "$inst/extra.txt" ] || fail "$name: the package was unpacked"
-    installer_untouched || fail "$name: an installer ran"
+    [ "$(installed_products)" = "Ombrix 2.1.5" ] || fail "$name: an installer ran"
   fi
   restarted || fail "$name: ombrix32.exe was not restarted"
   echo "$name: passed"
 done 3<<'TABLE'
-signed_full_and_quick 2.1.6 quick   -       -                              /manual
-signed_support        2.1.5 support -       -                              /manual
-msi_byte_changed      2.1.6 -       flip    om_msi/ombrix32_v2.1.6.msi     /manual
-sig_missing           2.1.5 quick   nosig   om_exe.v.2.1.6.exe             /manual
-signed_for_2.1.6      2.1.5 quick   rename  om_exe.v.2.1.7.exe             /manual
-skip_down_mismatch    2.1.6 -       skipbad om_msi/ombrix32_v2.1.6.msi     /skip_down,/manual
+both  signed_full_and_quick 2.1.6 quick   -       -                          /manual
+posix signed_support        2.1.5 support -       -                          /manual
+both  msi_byte_changed      2.1.6 -       flip    om_msi/ombrix32_v2.1.6.msi /manual
+posix sig_missing           2.1.5 quick   nosig   om_exe.v.2.1.6.exe         /manual
+posix signed_for_2.1.6      2.1.5 quick   rename  om_exe.v.2.1.7.exe         /manual
+both  skip_down_mismatch    2.1.6 -       skipbad om_msi/ombrix32_v2.1.6.msi /skip_down,/manual
 TABLE
 echo "$OM_E2E_PLATFORM signatures e2e passed"

@@ -5,32 +5,25 @@
 # the connection error for about 2 s with "/manual" (Wine always reports a connection).
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
-source "$OM_SOURCE_DIR/tests/e2e/lib/check_site.sh"
-check_begin
-installation
-mv "$inst/om_updater_now.exe" "$inst/om_updat.exe"
-if [ "$OM_E2E_PLATFORM" = win32 ]; then
-  # Matches the copy's Wine process by its C: path, not this script's own text.
-  copy_running() { pgrep -f '[Cc]:.Ombrix.om_updater_now\.exe' >/dev/null; }
-  timeout 60 wine "${win_inst_dos}om_updat.exe" /manual >"$work/updater.log" 2>&1 ||
-    fail "om_updat.exe did not end by itself ($?)"
+source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
+update_begin
+make_installation --bare
+if win; then
+  timeout 60 wine "${win_inst_dos}om_updat.exe" /manual
 else
-  copy_running() { pgrep -f "$inst/om_updater_now.exe" >/dev/null; }
-  (cd / && timeout 10 "$inst/om_updat.exe" /manual) >"$work/updater.log" 2>&1 ||
-    fail "om_updat.exe did not end by itself ($?)"
-  e2e_track "$(pgrep -f "$inst/om_updater_now.exe" | head -n 1)"
-fi
+  (cd / && timeout 10 "$inst/om_updat.exe" /manual)
+fi >"$work/updater.log" 2>&1 || fail "om_updat.exe did not end by itself ($?)"
+e2e_track $(copy_pids)
 cmp -s "$inst/om_updat.exe" "$inst/om_updater_now.exe" || fail "no copy of the updater beside it"
-win=$(check_find_window "$(slow 20)")
+win=$(find_window "$(slow 20)")
 [ "$(xdotool getwindowname "$win")" = "$(updater_title)" ] || fail "title is $(xdotool getwindowname "$win")"
-sleep 1
-check_shot "${OM_E2E_PLATFORM}_startup.png"
+shot "${OM_E2E_PLATFORM}_startup.png"
 copy_running || fail "the copy is not running"
 # "Cancel": check_now 2 at (4710, 405) twips, 960 x 330, in the client area.
 click_button "$win" 4710 405
 wait_until 10 eval '! copy_running' || fail "Cancel did not end the copy"
 
-if [ "$OM_E2E_PLATFORM" = posix ]; then
+if ! win; then # Wine's connection state always says connected
   for case in "host/ombrix.html 0 1500" "/manual 1900 5000"; do
     read -r argument least most <<<"$case"
     start=$(now_ms)

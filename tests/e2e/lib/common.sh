@@ -1,11 +1,10 @@
-# Shell helpers shared by the e2e scripts (sourced). Every server and process a script starts is
-# registered with e2e_track and stopped by the EXIT trap; every wait polls with a deadline.
-#   e2e_init             makes $work (removed at exit) and installs the trap
+# Shell helpers shared by the e2e scripts (sourced, with update.sh after it). Every server and process a
+# script starts is registered with e2e_track and stopped by the EXIT trap; every wait polls with a
+# deadline.
 #   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
 #                        the run's state for diagnosis (e2e_keep)
 #   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
-#   free_port            a free TCP port on 127.0.0.1
-#   now_ms               the time in milliseconds since 1970
+#   slow SECONDS         a time limit for this platform: Wine takes longer to start programs
 #   start_report_server [--port-21]   pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/;
 #                        the updater's port 21 goes to it through OM_REPORT_HOST/PORT, or with
 #                        --port-21 it takes port 21 itself when this run may and it is free
@@ -15,23 +14,30 @@
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
 #   block_run_log        makes the log impossible to write (undone by unblock_run_log)
+#   wait_request PATH SECONDS   waits until the site has been asked for PATH
+#   find_window SECONDS  prints the id of the updater's visible window; window_height WIN its height
+#   check_requests       the check's three requests, in order
+#   shot NAME            saves the screen under ${OM_BINARY_DIR}/artifacts/NAME
 
 e2e_pids=()
+win() { [ "$OM_E2E_PLATFORM" = win32 ]; }
 
 # e2e_keep REASON: keeps what a failing run leaves, once, in a folder it names: the reason, a screenshot,
-# the processes, the work folder's small files (the updater's output, the servers' logs) and the
-# installation folder's texts; under Wine also the prefix's registry files and its drive C: listing.
+# the processes, the work folder's small files (the updater's output, the servers' logs), the updater's
+# log and the installation folder's texts; under Wine also the prefix's registry files and its drive C:
+# listing.
 e2e_keep() {
   [ -z "${e2e_kept:-}" ] && [ -n "${work:-}" ] && [ -d "$work" ] || return 0
-  e2e_kept=${OM_BINARY_DIR:-/tmp}/artifacts/failed/${OM_E2E_PLATFORM:-e2e}_$(basename "$0" .sh)_$(date +%H%M%S)_$$
+  e2e_kept=$OM_BINARY_DIR/artifacts/failed/${OM_E2E_PLATFORM}_$(basename "$0" .sh)_$(date +%H%M%S)_$$
   mkdir -p "$e2e_kept/work" "$e2e_kept/installation" || return 0
   printf '%s\n' "$*" >"$e2e_kept/reason.txt"
   [ -z "${DISPLAY:-}" ] || timeout 10 import -window root "$e2e_kept/screen.png" 2>/dev/null || true
   ps -eo pid,ppid,etimes,args >"$e2e_kept/processes.txt" 2>/dev/null || true
-  (cd "$work" && find . -path ./prefix -prune -o -type f -size -2M ! -name '*.msi' -print0 |
+  (cd "$work" && find . -path ./installed -prune -o -type f -size -2M ! -name '*.msi' -print0 |
     xargs -0 -r cp --parents -t "$e2e_kept/work") 2>/dev/null || true
   [ -z "${inst:-}" ] || cp "$inst"/*.txt "$inst"/*.log "$e2e_kept/installation/" 2>/dev/null || true
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
+  cp "$(run_log)" "$e2e_kept/" 2>/dev/null || true
+  if [ -d "${WINEPREFIX:-/none}/drive_c" ]; then
     # The registry reaches its files when the server ends; the run is over anyway.
     { timeout 20 wineserver -k && timeout 20 wineserver -w; } >/dev/null 2>&1
     cp "$WINEPREFIX"/*.reg "$e2e_kept/" 2>/dev/null || true
@@ -42,24 +48,19 @@ e2e_keep() {
 }
 
 e2e_cleanup() {
-  local status=$?
+  local status=$? pid
+  set +e
   [ "$status" = 0 ] || e2e_keep "ended with status $status"
-  [ -n "${work:-}" ] && touch "$work/stop" 2>/dev/null
-  local pid
-  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  [ -z "${work:-}" ] || rm -rf "$work"
+  ! win || om_wine_cleanup # Wine first: a window or a message box left open must not outlive the run
+  touch "$work/stop"
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
   return "$status"
 }
 
-e2e_init() {
-  work=$(mktemp -d /tmp/om-e2e.XXXXXX)
-  trap e2e_cleanup EXIT
-  export XDG_STATE_HOME=$work/state
-}
-
 run_log() {
-  if [ -n "${WINEPREFIX:-}" ]; then
+  if win; then
     echo "$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix/om_updat.log"
   else
     echo "$XDG_STATE_HOME/ombrix/om_updat.log"
@@ -75,6 +76,8 @@ update_log_events=(
   'GET http://[^ ]*/ombrix.html: status 200,'
   'GET http://[^ ]*/latest_omexe/: status 200,'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
+  'ran "taskkill /f /im "om_tarsel.exe""' 'ran "taskkill /f /im "quorin.exe""'
+  'ran "taskkill /f /im "vistrel.exe""' 'ran "taskkill /f /im "ombrix32.exe""'
   'GET http://[^ ]*/om_exe.v.2.1.6.exe: status 200,'
   'GET http://[^ ]*/ombrix32_v2.1.6.msi: status 200,'
   'ran "msiexec /uninstall .*ombrix32_v2.1.5.msi.* /passive" \(window style 1\): exit code 0'
@@ -94,7 +97,7 @@ check_update_log() {
   local log line=0 event found
   log=$(run_log)
   [ -s "$log" ] || fail "no log at $log"
-  mkdir -p "${OM_BINARY_DIR:-/tmp}/artifacts" && cp "$log" "${OM_BINARY_DIR:-/tmp}/artifacts/${OM_E2E_PLATFORM:-e2e}_update.log"
+  cp "$log" "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM}_update.log"
   for event in "${update_log_events[@]}"; do
     found=$(tail -n +"$((line + 1))" "$log" | grep -n -m 1 -E -- "$event" | cut -d: -f1) || true
     [ -n "$found" ] || fail "the log lacks, after its line $line: $event
@@ -106,17 +109,10 @@ $(cat "$log")"
 
 # A read-only folder (for a user other than root) with a folder in the log file's place (for root).
 block_run_log() {
-  local log
-  log=$(run_log)
-  rm -rf "$log"
-  mkdir -p "$log"
-  chmod a-w "$(dirname "$log")"
+  rm -f "$(run_log)" && mkdir -p "$(run_log)" && chmod a-w "$(dirname "$(run_log)")"
 }
 unblock_run_log() {
-  local log
-  log=$(run_log)
-  chmod u+w "$(dirname "$log")"
-  rmdir "$log"
+  chmod u+w "$(dirname "$(run_log)")" && rmdir "$(run_log)"
 }
 
 e2e_track() { e2e_pids+=("$@"); }
@@ -128,11 +124,13 @@ fail() {
 }
 
 now_ms() { date +%s%3N; }
+slow() { if win; then echo $(($1 * 3)); else echo "$1"; fi; }
 
-wait_until() {
-  local seconds=$1
+wait_until() { # SECONDS (whole or with tenths) COMMAND...
+  local whole=${1%.*} tenths=0
+  [[ $1 != *.* ]] || tenths=${1#*.}
   shift
-  local deadline=$(($(date +%s%N) + seconds * 1000000000))
+  local deadline=$(($(date +%s%N) + ${whole:-0} * 1000000000 + ${tenths:0:1} * 100000000))
   while [ "$(date +%s%N)" -lt "$deadline" ]; do
     "$@" && return 0
     sleep 0.05
@@ -144,33 +142,25 @@ free_port() {
   /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
-port_open() {
-  /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$1),0.2)" 2>/dev/null
-}
-
 start_report_server() {
   mkdir -p "$work/ftp/check" "$work/ftp/ups"
   local port pid
-  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! port_open 21; then port=21; else port=$(free_port); fi
+  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null; then port=21; else port=$(free_port); fi
   rm -f "$work/stop.ready"
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
     '7rKp#Lwe=T%d' 280 "$work/stop" 2>"$work/ftp.log" &
   pid=$!
   e2e_track "$pid"
   # Ready once it listens; a server that could not take its port ends at once.
-  wait_until 15 eval '[ -e "$work/stop.ready" ] || ! kill -0 '"$pid"' 2>/dev/null' ||
-    fail "the report server did not start"
+  wait_until 15 eval '[ -e "$work/stop.ready" ] || ! kill -0 '"$pid"' 2>/dev/null' || fail "the report server did not start"
   if ! kill -0 "$pid" 2>/dev/null; then
     [ "$port" = 21 ] || fail "the report server did not start: $(cat "$work/ftp.log")"
     start_report_server # port 21 was taken in the meantime
-    return
-  fi
-  if [ "$port" = 21 ]; then
+  elif [ "$port" = 21 ]; then
     unset OM_REPORT_HOST OM_REPORT_PORT
   else
     export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
   fi
-  echo "report server on 127.0.0.1:$port"
 }
 
 start_site() {
@@ -193,7 +183,6 @@ stop_site() {
   wait "$site_pid" 2>/dev/null || true
 }
 
-# start_display: a private Xvfb; exports DISPLAY.
 start_display() {
   timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   e2e_track $!
@@ -202,34 +191,53 @@ start_display() {
 }
 
 updater_title() {
-  local version major minor _patch tweak
-  version=$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")
-  IFS=. read -r major minor _patch tweak <<<"$version"
+  local major minor tweak
+  IFS=. read -r major minor _ tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
   echo "Ombrix Web Updater [v. $major.$minor.$tweak U]"
 }
-
-# offer_on_screen WINDOW: the window has grown to show the rich text panel (4680 twips), as the offer does.
-offer_on_screen() { [ "$(timeout 5 xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p')" -gt 220 ]; }
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {
   timeout 5 xdotool mousemove --window "$1" $((($2 + 480) / 15)) $((($3 + 165) / 15)) click 1
 }
 
+wait_request() {
+  wait_until "$2" grep -q "^$1 " "$site_log" || fail "the site was not asked for $1 within $2 s; it was asked for:
+$(cat "$site_log")
+updater output: $(tail -n 20 "$work/updater.log" 2>/dev/null)"
+}
+
+find_window() {
+  local win
+  win=$(timeout "$1" xdotool search --sync --onlyvisible --name "Ombrix Web Updater" 2>/dev/null | head -n 1) || true
+  [ -n "$win" ] || fail "no visible updater window within $1 s"
+  echo "$win"
+}
+
+window_height() { timeout 10 xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p'; }
+# The window's height in pixels for a height in twips, less the frame outside the X window.
+twips_height() { if win; then echo $(($1 / 15 - 25)); else echo $(($1 / 15 - 30)); fi; }
+
+# The check asked for the support-file listing, the page and the quick-update listing, in this order,
+# as "MyCustomUser".
+check_requests() {
+  [ "$(head -n 3 "$site_log")" = "$(printf '%s MyCustomUser\n' /support_files/ /ombrix.html /latest_omexe/)" ] ||
+    fail "requests were: $(cat "$site_log")"
+}
+
+shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/$1" || fail "no screenshot $1"; }
+
 # reg_value FILE NAME: a text value of the Ombrix key in a registry export file.
 reg_value() {
   /usr/bin/python3 - "$1" "$2" <<'PY'
 import sys
-text = open(sys.argv[1], encoding="utf-8", errors="replace").read()
 inside = False
-for line in text.splitlines():
+for line in open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines():
     if line.startswith("["):
         inside = line.strip().lower() == "[hkey_current_user\\software\\kelvane\\ombrix32]"
     elif inside and line.startswith('"%s"=' % sys.argv[2]):
         value = line.split("=", 1)[1]
-        if value.startswith('"'):
-            value = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
-        print(value)
+        print(value[1:-1].replace('\\"', '"').replace("\\\\", "\\") if value.startswith('"') else value)
         break
 PY
 }

@@ -1,12 +1,19 @@
-/* A self-extracting package for the Wine tests. Started as "<package> -y -o" it writes the files
+/* A self-extracting package for the update tests. Started as "<package> -y -o" it writes the files
  * appended to it into its current folder and ends; "-y -o<folder>" writes them into that folder.
  * pack_sfx.py appends the files: for each, its name, a zero byte, its size (8 bytes, little-endian)
  * and its bytes; then the payload's start offset (8 bytes) and the tag "OMSFX1\0\0". Exit code 0 when
  * every file was written, 2 for a package without payload, 3 for a file that could not be written. */
-#include <windows.h>
-
 #include <stdio.h>
 #include <string.h>
+#ifdef _WIN32
+#include <windows.h>
+#define SEPARATOR "\\"
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#define MAX_PATH 4096
+#define SEPARATOR "/"
+#endif
 
 static unsigned long long read_u64(const unsigned char* p)
 {
@@ -22,9 +29,16 @@ int main(int argc, char** argv)
     char folder[MAX_PATH] = "";
     for (int i = 1; i < argc; ++i)
         if (strncmp(argv[i], "-o", 2) == 0 && argv[i][2] != '\0')
-            snprintf(folder, sizeof folder, "%s\\", argv[i] + 2);
+            snprintf(folder, sizeof folder, "%s" SEPARATOR, argv[i] + 2);
+#ifdef _WIN32
     if (GetModuleFileNameA(NULL, self, sizeof self) == 0)
         return 2;
+#else
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return 2;
+    self[length] = '\0';
+#endif
     FILE* in = fopen(self, "rb");
     if (!in)
         return 2;
@@ -70,6 +84,9 @@ int main(int argc, char** argv)
         }
         if (fclose(out) != 0)
             result = 3;
+#ifndef _WIN32
+        chmod(path, 0755); /* the programs a package carries must run */
+#endif
     }
     fclose(in);
     return result;
