@@ -66,8 +66,7 @@ struct HttpContract : ::testing::Test {
         for (const auto& [option, file] :
              {std::pair{"--root", "root"}, {"--log", "log"}, {"--port-file", "port"}, {"--stop-file", "stop"}})
             command.insert(command.end(), {option, site.host(file)});
-        for (const char* fault :
-             {"short1.bin=short:1", "norange1.bin=norange:1", "wrongstart1.bin=wrongstart:1", "broken.bin=reset"})
+        for (const char* fault : {"short1.bin=short:1", "wrongstart1.bin=wrongstart:1", "broken.bin=reset"})
             command.insert(command.end(), {"--fault", fault});
         return site.start(command, "port");
     }
@@ -95,30 +94,25 @@ struct HttpContract : ::testing::Test {
 TEST_F(HttpContract, EventsInOrderWithTheWholeBody)
 {
     // An error page is a response like any other; without Content-Length the body ends with the
-    // connection. The request object is reused.
+    // connection. The request object is reused. (Whole packages are compared by the update tests.)
     const struct {
         std::string path;
         long status;
         std::string body;
     } cases[] = {{"/special/chunks", 200, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c')},
-                 {"/special/bytes/3000000", 200, numbered(3000000, 251)},
                  {"/special/missing", 404, "<h1>Not here</h1>"},
                  {"/special/nolength", 200, "no length here"}};
-    std::vector<std::string> sent;
     for (const auto& c : cases) {
         get(server + c.path);
         EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "finished"})) << c.path;
         EXPECT_EQ(events.status, c.status) << c.path;
         EXPECT_TRUE(events.data == c.body && text_of(req->response_body()) == c.body) << c.path;
-        sent.push_back(c.path + " MyCustomUser");
     }
     EXPECT_EQ(req->get_response_header("Content-Length"), std::nullopt);
-    EXPECT_EQ(requests(), sent); // each with the User-Agent set
     get(server + "/special/chunks");
     EXPECT_GE(events.chunks, 3u); // sent in three parts with pauses between them
     EXPECT_EQ(events.content_type, "application/octet-stream");
     EXPECT_EQ(req->get_response_header("content-length"), "3000");
-    EXPECT_EQ(req->get_response_header("X-Not-There"), std::nullopt);
 }
 
 TEST_F(HttpContract, TextDecodedByTheCharset)
@@ -147,16 +141,15 @@ TEST_F(HttpContract, WhateverAHandlerThrowsLeavesSendAsItIs)
 
 TEST_F(HttpContract, FailuresArriveAsTheErrorEvent)
 {
-    // Nobody listens, a name that never resolves, accepted then nothing, some data then a stall: the
-    // 2000 ms limits end the last two (well before the server's 6 s).
+    // Nobody listens, a name that never resolves, accepted then nothing: the 2000 ms limits end the
+    // last (well before the server's 6 s). A stall mid-body is run by update.sh.
     const struct {
         std::string url;
         std::vector<std::string> log;
         double least_s;
     } cases[] = {{"http://127.0.0.1:" + std::to_string(ports.at(1)) + "/x", {"error"}, 0},
                  {"http://updates.invalid/ombrix.html", {"error"}, 0},
-                 {server + "/special/silent", {"error"}, 1.9},
-                 {server + "/special/stall", {"start", "data", "error"}, 1.9}};
+                 {server + "/special/silent", {"error"}, 1.9}};
     for (const auto& c : cases) {
         const auto start = std::chrono::steady_clock::now();
         get(c.url);
@@ -165,35 +158,32 @@ TEST_F(HttpContract, FailuresArriveAsTheErrorEvent)
         EXPECT_GE(waited, c.least_s) << c.url;
         EXPECT_LT(waited, 5.0) << c.url;
     }
-    EXPECT_EQ(events.data, std::string(100, 'x'));
     // A port out of range is refused when the request is opened, with no request. Blanks are escaped.
     EXPECT_THROW(req->open("GET", "http://127.0.0.1:99999/ombrix.html", false), platform::HttpCallFailed);
-    EXPECT_EQ(requests().size(), 2u);
+    EXPECT_EQ(requests().size(), 1u); // only the silent one reached the server
     get(server + "/a b/missing");
     EXPECT_EQ(requests().back(), "/a%20b/missing MyCustomUser");
 }
 
 TEST_F(HttpContract, BrokenDownloadsResumeAndNeverJoinTwoVersions)
 {
+    // How the server breaks the file's first answer (see the server's faults): a short body is resumed;
+    // an answer to the resume from another byte ends in an error, never joined on; a body kept whole
+    // (the page, the listings) is not resumed. After a reset, a stall, without Range or after a change,
+    // update.sh and update_faults.sh resume or start over on both platforms.
     const std::string package = numbered(300000, 253);
-    // How the server breaks the package's first answer (see the server's faults), and the events the
-    // sender sees; after a restart the data are those since the restart. The whole-program tests
-    // (update_faults.sh) also resume after a reset or a stall, and start over without Range or after
-    // a change.
     const struct {
         std::string name;
+        bool keep;
         std::vector<std::string> log;
         std::size_t requests;
-    } cases[] = {
-        {"short1.bin", {"start", "data", "finished"}, 2},
-        {"norange1.bin", {"start", "data", "restart", "data", "finished"}, 2},
-        {"wrongstart1.bin", {"start", "data", "error"}, 4},
-        {"broken.bin", {"start", "data", "error"}, 4},
-    };
+    } cases[] = {{"short1.bin", false, {"start", "data", "finished"}, 2},
+                 {"wrongstart1.bin", false, {"start", "data", "error"}, 4},
+                 {"broken.bin", true, {"start", "data", "error"}, 1}};
     for (const auto& c : cases) {
         std::ofstream(site.local("root") / c.name, std::ios::binary) << package;
         const auto before = requests().size();
-        get(server + "/" + c.name, false);
+        get(server + "/" + c.name, c.keep);
         EXPECT_EQ(events.log, c.log) << c.name;
         const auto seen = requests();
         ASSERT_EQ(seen.size() - before, c.requests) << c.name;
@@ -201,13 +191,7 @@ TEST_F(HttpContract, BrokenDownloadsResumeAndNeverJoinTwoVersions)
         for (std::size_t i = before + 1; i < seen.size(); ++i)
             EXPECT_EQ(seen[i].rfind("/" + c.name + " MyCustomUser bytes=", 0), 0u) << seen[i];
         EXPECT_EQ(events.data == package, c.log.back() == "finished") << c.name << ": " << events.data.size();
-        EXPECT_TRUE(req->response_body().empty()) << c.name; // streamed, not kept
     }
-    // The page and the listings are not resumed.
-    const auto before = requests().size();
-    get(server + "/broken.bin", true);
-    EXPECT_EQ(events.log, (std::vector<std::string>{"start", "data", "error"}));
-    EXPECT_EQ(requests().size(), before + 1);
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include "platform/version_info.hpp"
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -49,11 +48,7 @@ public:
     virtual void set_environment(const std::string& name, const std::string& value) = 0;
 
     // A built stand-in program of tests/programs by file name.
-    std::string program(const std::string& name)
-    {
-        const char* built = std::getenv("OM_TEST_PROGRAMS");
-        return local_form(std::string(built && *built ? built : OM_TEST_PROGRAMS_BUILT) + "/" + name);
-    }
+    std::string program(const std::string& name) { return local_form(OM_TEST_PROGRAMS_BUILT "/" + name); }
 };
 
 std::unique_ptr<PlatformFixture> make_platform_fixture();

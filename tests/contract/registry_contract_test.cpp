@@ -56,28 +56,17 @@ TEST_F(RegistryContract, StoredBytesReadBackExactlyAndTextsWithoutTheirTerminato
     for (const auto& c : cases)
         put_raw(c.name, c.type, c.bytes);
     put_raw("application", platform::reg_sz, bytes_of("Ombrix")); // no terminator
-    write_last_failure_run(registry, "x");                        // writing another value keeps them as they were
+    // Writing other values keeps them as they were; a writer stores the text and one zero byte.
+    write_last_failure_run(registry, "x");
+    write_last_success_run(registry, "");
+    EXPECT_EQ(stored("LastFailureRun"), (std::vector<std::uint8_t>{'x', 0}));
+    EXPECT_EQ(stored("LastSuccessRun"), (std::vector<std::uint8_t>{0}));
     for (const auto& c : cases) {
         EXPECT_EQ(stored(c.name), c.bytes) << c.name;
         EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, c.name), c.text) << c.name;
     }
     EXPECT_EQ(read_app_record(registry).application, "Ombrix");
     EXPECT_EQ(read_reg_text(registry, RootKey::current_user, "SOFTWARE\\kelvane\\OMBRIX32", "EXEPATH"), "C:\\Ombrix\\");
-}
-
-TEST_F(RegistryContract, WritersStoreTheTextAndOneZeroByte)
-{
-    fixture->create_key(key);
-    write_last_failure_run(registry, "abc");
-    EXPECT_EQ(stored("LastFailureRun"), (std::vector<std::uint8_t>{'a', 'b', 'c', 0}));
-    write_last_success_run(registry, "");
-    EXPECT_EQ(stored("LastSuccessRun"), (std::vector<std::uint8_t>{0}));
-    write_file_versions(registry, "om_tarsel.exe: 0.0.0   quorin.exe: 0.0.0");
-    // A second write replaces the first; the others stay. Names are found whatever their letter case.
-    write_last_failure_run(registry, "[Updating {v.2.1.5<-}]");
-    EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, "lastfailurerun"), "[Updating {v.2.1.5<-}]");
-    EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, "fileversions"),
-              "om_tarsel.exe: 0.0.0   quorin.exe: 0.0.0");
 }
 
 TEST_F(RegistryContract, WithoutTheKeyEverythingReadsEmptyAndNothingIsWritten)

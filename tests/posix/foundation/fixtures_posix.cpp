@@ -7,8 +7,8 @@
 #include "platform/posix/processes.hpp"
 #include "platform/posix/registry_file.hpp"
 #include "platform/posix/version_reader.hpp"
-#include "posix/foundation/temp_folder.hpp"
 
+#include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -16,6 +16,24 @@ extern char** environ;
 
 namespace om::test {
 namespace {
+
+// A fresh folder under the temporary folder, removed with all it holds at the end.
+struct TempFolder {
+    std::string path = make();
+    static std::string make()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "om_contract_XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        std::filesystem::create_directory(pattern + "/files");
+        return pattern;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
 
 class PosixFixture : public PlatformFixture {
 public:
@@ -52,10 +70,10 @@ public:
     }
 
 private:
-    TempFolder registry_folder_, folder_;
-    std::string registry_file_ = registry_folder_.file("HKEY_CURRENT_USER.reg");
+    TempFolder folder_; // the registry file, and files/ for the tests
+    std::string registry_file_ = folder_.path + "/HKEY_CURRENT_USER.reg";
     platform::posix::RegistryFile registry_{registry_file_};
-    std::string path_ = folder_.path() + "\\";
+    std::string path_ = folder_.path + "/files\\";
     platform::posix::PosixFileSystem files_;
     platform::posix::VersionReader versions_;
     platform::posix::PosixProcesses processes_{{}, versions_};
