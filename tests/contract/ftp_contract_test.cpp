@@ -18,7 +18,7 @@ const std::string report(std::string("report \0\r\n\x80\xff bytes\n", 19));
 struct FtpContract : ::testing::Test {
     std::unique_ptr<PlatformFixture> net = make_platform_fixture();
     ScriptedWindow window;
-    FTPClass ftp{net->ftp(), window};
+    FTPClass ftp{net->services().ftp, window};
 
     // A server of `mode` on a folder with check/ and the report to upload beside it.
     std::unique_ptr<HostServer> start(const std::string& mode)

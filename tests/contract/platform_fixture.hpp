@@ -2,12 +2,8 @@
 // The contract tests run each platform's real services: natively on posix, under Wine on win32, with
 // the test servers on the Linux side on 127.0.0.1 (under Wine a Windows program can start a Linux
 // one). Each platform's foundation folder provides make_platform_fixture().
-#include "platform/file_system.hpp"
-#include "platform/ftp_service.hpp"
-#include "platform/http_request.hpp"
-#include "platform/process.hpp"
-#include "platform/registry.hpp"
-#include "platform/version_info.hpp"
+#include "platform/platform.hpp"
+#include "support/test_platform.hpp"
 
 #include <chrono>
 #include <filesystem>
@@ -23,15 +19,12 @@ namespace om::test {
 class PlatformFixture {
 public:
     virtual ~PlatformFixture() = default;
-    // The registry on a fresh, empty HKEY_CURRENT_USER area of the test's own, and creating a key (and
-    // its parents) there the way the application's installation would.
-    virtual platform::Registry& registry() = 0;
+    // The platform's real registry, file system, version information, processes, HTTP and FTP, with the
+    // fakes of the rest (clock, network, window, packages). The registry is a fresh, empty
+    // HKEY_CURRENT_USER area of the test's own.
+    virtual platform::Platform& services() = 0;
+    // Creates a key (and its parents) in the registry the way the application's installation would.
     virtual void create_key(const std::string& key_path) = 0;
-    virtual platform::FileSystem& files() = 0;
-    virtual platform::VersionInfo& versions() = 0;
-    virtual platform::Processes& processes() = 0;
-    virtual platform::HttpService& http() = 0;
-    virtual platform::FtpService& ftp() = 0;
     // Makes the FTP service send connections asked for port 21 to 127.0.0.1:port.
     virtual void redirect_ftp_port(int port) = 0;
     // Whether the FTP service gives up on a server that never answers within the connect time-out.

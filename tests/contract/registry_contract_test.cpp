@@ -17,7 +17,7 @@ std::vector<std::uint8_t> bytes_of(const std::string& text)
 
 struct RegistryContract : ::testing::Test {
     std::unique_ptr<test::PlatformFixture> fixture = test::make_platform_fixture();
-    platform::Registry& registry = fixture->registry();
+    platform::Registry& registry = fixture->services().registry;
 
     void put_raw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& bytes)
     {

@@ -5,7 +5,6 @@
 #include "contract/platform_fixture.hpp"
 #include "install/shell_and_wait.hpp"
 #include "state/file_versions.hpp"
-#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,9 @@ namespace {
 
 struct SystemContract : ::testing::Test {
     std::unique_ptr<PlatformFixture> fixture = make_platform_fixture();
-    platform::FileSystem& files = fixture->files();
+    platform::FileSystem& files = fixture->services().files;
     const std::string dir = fixture->folder();
-    TestPlatform fakes;
-    platform::Platform services{fakes.registry, fixture->versions(), files,       fixture->processes(), fakes.clock,
-                                fakes.network,  fakes.window,        *fakes.http, *fakes.ftp,           fakes.packages};
-    Context context{services};
+    Context context{fixture->services()};
 
     void put(const std::string& name, const std::string& text)
     {
@@ -140,7 +136,7 @@ TEST_F(SystemContract, ShellAndWaitWaitsForTheProgramAndRaisesWhenItCannotStart)
          {std::string("om_no_such_program_here.exe /x"), "\"" + dir + "none.exe\"", "\"" + dir + "plain.exe\""})
         EXPECT_THROW(ShellAndWait(context, line, 6), platform::StartFailed) << line;
     // An identifier that names no process of ours: the wait returns at once, with no exit code.
-    EXPECT_FALSE(fixture->processes().wait_for_exit(0x7ffffff0));
+    EXPECT_FALSE(fixture->services().processes.wait_for_exit(0x7ffffff0));
 }
 
 } // namespace

@@ -37,16 +37,11 @@ struct TempFolder {
 
 class PosixFixture : public PlatformFixture {
 public:
-    platform::Registry& registry() override { return registry_; }
+    platform::Platform& services() override { return services_; }
     void create_key(const std::string& key_path) override
     {
         std::ofstream(registry_file_, std::ios::app) << "[HKEY_CURRENT_USER\\" << key_path << "]\n";
     }
-    platform::FileSystem& files() override { return files_; }
-    platform::VersionInfo& versions() override { return versions_; }
-    platform::Processes& processes() override { return processes_; }
-    platform::HttpService& http() override { return http_; }
-    platform::FtpService& ftp() override { return ftp_; }
     void redirect_ftp_port(int port) override { ftp_.redirect_default_port("127.0.0.1", port); }
     bool ftp_times_out() override { return true; }
     const std::string& folder() override { return path_; }
@@ -79,6 +74,9 @@ private:
     platform::posix::PosixProcesses processes_{{}, versions_};
     platform::posix::CurlHttpService http_;
     platform::posix::CurlFtpService ftp_;
+    TestPlatform fakes_;
+    platform::Platform services_{registry_,      versions_,     files_, processes_, fakes_.clock,
+                                 fakes_.network, fakes_.window, http_,  ftp_,       fakes_.packages};
 };
 
 } // namespace

@@ -21,24 +21,20 @@ public:
     WineFixture()
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane");
-        char temp[MAX_PATH + 1] = {};
         static int made = 0;
-        path_ = std::string(temp, GetTempPathA(sizeof temp, temp)) + "om_contract_" +
-                std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made) + "\\";
-        if (!CreateDirectoryA(path_.c_str(), nullptr))
-            throw std::runtime_error("cannot create " + path_);
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("om_contract_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made)))
+                    .string() +
+                "\\";
+        std::filesystem::create_directory(path_);
     }
     ~WineFixture() override
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane");
-        // Leave the folder before removing it, and lift the attributes a test may have set.
-        SetCurrentDirectoryA("C:\\");
         std::error_code ignored;
-        for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
-            SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
         std::filesystem::remove_all(path_, ignored);
     }
-    platform::Registry& registry() override { return registry_; }
+    platform::Platform& services() override { return services_; }
     void create_key(const std::string& key_path) override
     {
         HKEY key = nullptr;
@@ -47,11 +43,6 @@ public:
             throw std::runtime_error("cannot create " + key_path);
         RegCloseKey(key);
     }
-    platform::FileSystem& files() override { return files_; }
-    platform::VersionInfo& versions() override { return versions_; }
-    platform::Processes& processes() override { return processes_; }
-    platform::HttpService& http() override { return http_; }
-    platform::FtpService& ftp() override { return ftp_; }
     void redirect_ftp_port(int port) override { ftp_.redirect_default_port("127.0.0.1", port); }
     // Wine's WinINet connects without any time-out: a server that never answers holds it for about 68 s
     // (measured), whatever the connect time-out says. Real Windows applies it.
@@ -96,6 +87,9 @@ private:
     platform::win32::Win32Processes processes_;
     platform::win32::WinHttpService http_;
     platform::win32::WinInetFtpService ftp_;
+    TestPlatform fakes_;
+    platform::Platform services_{registry_,      versions_,     files_, processes_, fakes_.clock,
+                                 fakes_.network, fakes_.window, http_,  ftp_,       fakes_.packages};
 };
 
 } // namespace
