@@ -51,17 +51,21 @@ struct FtpContract : ::testing::Test {
 
 TEST_F(FtpContract, TheReportLandsByteForByteOverAnEarlierOne)
 {
-    auto server = start("pyftpdlib");
-    std::ofstream(server->local("root/check/old.txt")) << "earlier report";
-    ASSERT_TRUE(ftp.OpenFTP("127.0.0.1", user, password, true));
-    EXPECT_FALSE(put(*server, "report.txt", "old.txt", false)); // found there: kept
-    EXPECT_EQ(remote(*server, "old.txt"), "earlier report");
-    EXPECT_TRUE(put(*server, "report.txt", "old.txt"));
-    EXPECT_EQ(remote(*server, "old.txt"), report);
-    EXPECT_TRUE(put(*server, "report.txt", "new.txt"));
-    EXPECT_EQ(remote(*server, "new.txt"), report);
-    ftp.CloseFTP();
-    EXPECT_FALSE(put(*server, "report.txt", "closed.txt"));
+    // Whether the file is there is read from the folder's listing: MLSD, or LIST on a server without it.
+    for (const std::string mode : {"pyftpdlib", "no-mlsd"}) {
+        SCOPED_TRACE(mode);
+        auto server = start(mode);
+        std::ofstream(server->local("root/check/old.txt")) << "earlier report";
+        ASSERT_TRUE(ftp.OpenFTP("127.0.0.1", user, password, true));
+        EXPECT_FALSE(put(*server, "report.txt", "old.txt", false)); // found there: kept
+        EXPECT_EQ(remote(*server, "old.txt"), "earlier report");
+        EXPECT_TRUE(put(*server, "report.txt", "old.txt"));
+        EXPECT_EQ(remote(*server, "old.txt"), report);
+        EXPECT_TRUE(put(*server, "report.txt", "new.txt"));
+        EXPECT_EQ(remote(*server, "new.txt"), report);
+        ftp.CloseFTP();
+        EXPECT_FALSE(put(*server, "report.txt", "closed.txt"));
+    }
     EXPECT_TRUE(window.entries("box").empty());
 }
 

@@ -1,15 +1,15 @@
 #!/usr/bin/python3
-"""FTP servers for the FTP client tests, on 127.0.0.1 only, each ending by itself.
-
-usage: ftp_server.py MODE PORT ROOT USER PASSWORD LIFETIME_S STOP_FILE
-
-MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT, binary uploads only
-      close-on-stor  pyftpdlib that drops the connection when an upload starts
-      full           a listener whose queue is full: a connection never completes
-PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
-server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first, and then
-removes STOP_FILE.ready.
-"""
+# FTP servers for the FTP client tests, on 127.0.0.1 only, each ending by itself.
+#
+# usage: ftp_server.py MODE PORT ROOT USER PASSWORD LIFETIME_S STOP_FILE
+#
+# MODE: pyftpdlib      a pyftpdlib server, USER/PASSWORD with full rights on ROOT, binary uploads only
+#       no-mlsd        pyftpdlib that lists folders with LIST only, as older servers do
+#       close-on-stor  pyftpdlib that drops the connection when an upload starts
+#       full           a listener whose queue is full: a connection never completes
+# PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
+# server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first, and then
+# removes STOP_FILE.ready.
 import logging
 import os
 import socket
@@ -49,7 +49,9 @@ if mode == "full":
         filler.setblocking(False)
         filler.connect_ex(listener.getsockname())
     poll = lambda: time.sleep(0.1)
-elif mode in ("pyftpdlib", "close-on-stor"):
+elif mode in ("pyftpdlib", "no-mlsd", "close-on-stor"):
+    if mode == "no-mlsd":
+        Handler.proto_cmds = {name: info for name, info in FTPHandler.proto_cmds.items() if name != "MLSD"}
     Handler.authorizer = DummyAuthorizer()
     Handler.authorizer.add_user(user, password, root, perm="elradfmwMT")
     server = FTPServer(("127.0.0.1", int(port)), Handler)
