@@ -13,26 +13,14 @@
 namespace om::test {
 namespace {
 
-// A fresh folder under the temporary folder, removed with all it holds at the end.
-struct TempFolder {
-    std::string path = make();
-    static std::string make()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "om_contract_XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        std::filesystem::create_directory(pattern + "/files");
-        return pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 class PosixFixture : public PlatformFixture {
 public:
+    PosixFixture() { std::filesystem::create_directory(root_ + "/files"); }
+    ~PosixFixture() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
     platform::Platform& services() override { return services_; }
     void create_key(const std::string& key_path) override
     {
@@ -59,10 +47,18 @@ public:
     }
 
 private:
-    TempFolder folder_; // the registry file, and files/ for the tests
-    std::string registry_file_ = folder_.path + "/HKEY_CURRENT_USER.reg";
+    static std::string make_root()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "om_contract_XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        return pattern;
+    }
+    // A fresh folder under the temporary folder for the registry file, and files/ for the tests.
+    std::string root_ = make_root();
+    std::string registry_file_ = root_ + "/HKEY_CURRENT_USER.reg";
     platform::posix::RegistryFile registry_{registry_file_};
-    std::string path_ = folder_.path + "/files\\";
+    std::string path_ = root_ + "/files\\";
     platform::posix::PosixFileSystem files_;
     platform::posix::VersionReader versions_;
     platform::posix::PosixProcesses processes_{{}, versions_};

@@ -22,10 +22,8 @@ public:
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane");
         static int made = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("om_contract_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made)))
-                    .string() +
-                "\\";
+        const std::string name = "om_contract_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
+        path_ = (std::filesystem::temp_directory_path() / name).string() + "\\";
         std::filesystem::create_directory(path_);
     }
     ~WineFixture() override
