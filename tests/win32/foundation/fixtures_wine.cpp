@@ -69,8 +69,12 @@ public:
         if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
             throw std::runtime_error("cannot start " + command_line);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        // A Linux program has no Windows process: Wine leaves stray values in `process`, which may be the
+        // number of a handle of ours (this program's standard output, once), so only real ones are closed.
+        if (GetThreadId(process.hThread) != 0)
+            CloseHandle(process.hThread);
+        if (GetProcessId(process.hProcess) != 0)
+            CloseHandle(process.hProcess);
     }
     void set_environment(const std::string& name, const std::string& value) override
     {
