@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release check of the real updater (posix, or win64 under Wine) under Xvfb against a release site
 # on 127.0.0.1, for an installed 2.1.5; one table row per run, each started as the running copy with
-# ADDRESS (PORT: the site's port) and followed until the site was asked for LAST. Every request carries
+# ADDRESS (PORT: the site's port) and followed until the site was asked for LAST. The first starts the
+# installed "om_updat.exe", which leaves "om_updater_now.exe" beside itself, hands over and ends. Every request carries
 # "MyCustomUser" and, where the row goes through a proxy, the form the proxy sees. Then, by what the
 # row expects:
 #   ends    the page is "(v.2.1.5)" with empty listings: the check's three requests in order, the window
@@ -20,6 +21,8 @@
 # updater under 64 MB. The proxy rows: posix through http_proxy/no_proxy, Wine through the binary
 # connection settings WinHTTP reads. The site also stands as the proxy: it answers absolute addresses,
 # so a site under ".invalid" is reachable only through it; localhost is on the bypass list.
+# posix also runs the copy off line (unshare -rn): it ends at once, or after showing the connection
+# error for about 2 s with "/manual" (Wine always reports a connection).
 # Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_check_<row>.png.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
@@ -94,13 +97,20 @@ while IFS='|' read -r where name fixture fault address last logged window outcom
   fi
   [ "$name" != proxied ] || use_proxy
   : >"$site_log"
-  start_copy ${address//PORT/$site_port}
+  set -- ${address//PORT/$site_port}
+  if [ "$1" = om_updat.exe ]; then
+    shift && hand_over "$@"
+    cmp -s "$inst/om_updat.exe" "$inst/om_updater_now.exe" || fail "no copy of the updater beside it"
+    updater=$(copy_pids | head -n 1)
+  else
+    start_copy "$@"
+  fi
   wait_request "$last" "$(slow 30)"
   prefix=${last%/} && prefix=${prefix%/*}
   [ "$(grep -vc "^$prefix/" "$site_log")" = 0 ] || fail "not all requests as $prefix/: $(cat "$site_log")"
   if [ "$outcome" != box ]; then
     win=$(find_window "$(slow 10)")
-    [ "$(xdotool getwindowname "$win")" = "$(updater_title)" ] || fail "title is $(xdotool getwindowname "$win")"
+    [ "$(xdotool getwindowname "$win")" = "$updater_title" ] || fail "title is $(xdotool getwindowname "$win")"
   fi
   [ "$logged" = - ] || wait_until "$(slow 10)" grep -q "$logged" "$(run_log)" || fail "no '$logged' in the log"
   [ "$window" = - ] || wait_until 3 eval '[ "$(window_height "$win")" = "$(twips_height '"$window"')" ]' ||
@@ -108,8 +118,8 @@ while IFS='|' read -r where name fixture fault address last logged window outcom
   $outcome
   echo "$name: passed"
 done 3<<'TABLE'
+both|offer|offer|-|om_updat.exe 127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: offer|4680|waits
 both|uptodate|uptodate|-|127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: |2805|ends
-both|offer|offer|-|127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: offer|4680|waits
 both|404|offer|404|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
 both|huge|offer|huge|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
 both|endless|offer|endless|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
@@ -120,4 +130,13 @@ both|bypassed|offer|-|localhost:PORT/ombrix.html|/latest_omexe/|-|-|cancel
 both|auth407|offer|-|/manual ombrix.invalid:8080/auth407/ombrix.html|http://ombrix.invalid:8080/auth407/support_files/|-|-|box
 TABLE
 [ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "not one check-in report (the first run's): $(ls "$work/ftp/check")"
+if ! win; then
+  for case in "host/ombrix.html 0 1500" "/manual 1900 5000"; do
+    read -r argument least most <<<"$case"
+    start=$(now_ms)
+    (cd / && timeout 10 unshare -rn "$inst/om_updater_now.exe" "$argument") || fail "off line run $argument failed"
+    took=$(($(now_ms) - start))
+    [ "$took" -ge "$least" ] && [ "$took" -lt "$most" ] || fail "off line run $argument took $took ms"
+  done
+fi
 echo "$OM_E2E_PLATFORM check e2e passed"

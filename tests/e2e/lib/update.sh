@@ -153,7 +153,7 @@ make_site() {
 
 # fresh PAGE_VERSION: a new installation and a new site (not yet served) whose page offers PAGE_VERSION.
 fresh() {
-  [ -z "${site_pid:-}" ] || stop_site
+  [ -z "${site_pid:-}" ] || { kill "$site_pid" && wait "$site_pid"; } 2>/dev/null || true
   rm -rf "$work/site"
   make_installation
   make_site "$work/site" "$1"
@@ -175,14 +175,19 @@ install_started() {
     [ "$(grep -vc -e '/ombrix.html ' -e '/support_files/ ' -e '/latest_omexe/ ' "$site_log")" != 0 ]
 }
 
+# hand_over ARGS...: runs om_updat.exe, which leaves its running copy (tracked) and ends.
+hand_over() {
+  if win; then
+    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@"
+  else
+    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@")
+  fi >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
+  e2e_track $(copy_pids)
+}
+
 run_update() {
   rm -f "$inst/started.txt" "$work/boxes" "$(run_log)" 2>/dev/null || true
-  if win; then
-    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@" >"$work/updater.out" 2>&1
-  else
-    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@") >"$work/updater.out" 2>&1
-  fi || fail "om_updat.exe did not hand over to its copy and end ($?)"
-  e2e_track $(copy_pids)
+  hand_over "$@"
   local win box pressed=0 deadline=$((SECONDS + 90))
   win=$(timeout 30 xdotool search --sync --onlyvisible --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
   wait_until 30 decided || fail "the updater offered nothing"
@@ -215,8 +220,9 @@ reg() {
   if win; then
     { timeout 60 wine reg query 'HKCU\Software\Kelvane\Ombrix32' /v "$1" 2>/dev/null || true; } | tr -d '\r' |
       sed -n "s/^ *$1 *REG_SZ *//p" | head -n 1
-  else
-    reg_value "$OMBRIX_HKCU_FILE" "$1"
+  else # the text value in the registry file (REGEDIT4, CR LF)
+    awk -v key="\"$1\"=" '{ sub(/\r$/, "") } /^\[/ { inside = tolower($0) == "[hkey_current_user\\software\\kelvane\\ombrix32]" }
+      inside && index($0, key) == 1 { v = substr($0, length(key) + 1); gsub(/^"|"$/, "", v); gsub(/\\\\/, "\\", v); print v; exit }' "$OMBRIX_HKCU_FILE"
   fi
 }
 
