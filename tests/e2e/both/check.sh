@@ -25,7 +25,6 @@
 # error for about 2 s with "/manual" (Wine always reports a connection).
 # Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_check_<row>.png.
 set -euo pipefail
-source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin
 make_installation --bare

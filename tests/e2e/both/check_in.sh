@@ -6,7 +6,6 @@
 # release site anything. posix also runs without a report server: one message box, and once it is
 # closed the file is deleted all the same and the check goes on.
 set -euo pipefail
-source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 # The report server on 127.0.0.1 port 21, the updater's own default, when this run may take that port;
 # otherwise on a free port, to which the updater's port 21 is sent.

@@ -12,7 +12,6 @@
 #   recorded and a refused download is gone from om_msi. Reading an installer (libmsi, msi.dll) runs on
 #   both platforms; the real msiexec and its exit codes only under Wine (posix keeps 8 bits of them).
 set -euo pipefail
-source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin
 

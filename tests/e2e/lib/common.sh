@@ -1,4 +1,4 @@
-# Shell helpers shared by the e2e scripts (sourced, with update.sh after it). Every server and process a
+# Shell helpers shared by the e2e scripts (sourced by update.sh). Every server and process a
 # script starts is registered with e2e_track and stopped by the EXIT trap; every wait polls with a
 # deadline.
 #   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
@@ -13,7 +13,6 @@
 #   updater_title, updater_version   the running copy's title and the updater's own version
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
-#   block_run_log        makes the log impossible to write (undone by unblock_run_log)
 #   wait_request PATH SECONDS   waits until the site has been asked for PATH
 #   find_window SECONDS  prints the id of the updater's visible window; window_height WIN its height
 #   check_requests       the check's three requests, in order
@@ -100,14 +99,6 @@ $(cat "$log")"
     line=$((line + found))
   done
   ! grep -qF '7rKp#Lwe=T%d' "$log" || fail "the log holds the FTP password"
-}
-
-# A read-only folder (for a user other than root) with a folder in the log file's place (for root).
-block_run_log() {
-  rm -f "$(run_log)" && mkdir -p "$(run_log)" && chmod a-w "$(dirname "$(run_log)")"
-}
-unblock_run_log() {
-  chmod u+w "$(dirname "$(run_log)")" && rmdir "$(run_log)"
 }
 
 e2e_track() { e2e_pids+=("$@"); }

@@ -1,4 +1,5 @@
-# Helpers for the whole updates (sourced after common.sh); the same calls on both platforms.
+# Helpers for the whole updates, with common.sh (the e2e scripts source this file); the same calls on
+# both platforms.
 #   posix: "msiexec" and "taskkill" are small stand-ins first on PATH: the stand-in msiexec puts the
 #     wixl installers' files in place with msitools and keeps the installed products in $work/products;
 #     the registry is a file (OMBRIX_HKCU_FILE); the installation folder holds a blank.
@@ -15,11 +16,13 @@
 #                              background; sets updater (its pid)
 #   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
 #   make_site DIR VERSION      the page, the two listings and the installer of VERSION
+#   sign_site                  signs every package of $work/site for the updater in bin/signed
 #   run_update ARGS...         runs om_updat.exe (it hands over to om_updater_now.exe and ends), presses
 #                              "Install" once the offer is decided, answers every message box (box_shown:
 #                              how many there were) and waits until the copy has ended
 #   reg NAME, installed_products, restarted, requests PATTERN
 
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 programs=$OM_TEST_PROGRAMS
 
 update_begin() {
@@ -143,6 +146,13 @@ start_copy() {
   fi
   updater=$!
   e2e_track "$updater"
+}
+
+# sign_site: every package on the site signed with the tests' release key, which the updater in
+# bin/signed trusts (scripts/release-key.sh makes it for the build folder).
+sign_site() {
+  find "$work/site" -type f \( -name '*.msi' -o -name '*.exe' \) -print0 | xargs -0 bash "$OM_SOURCE_DIR/scripts/sign-release.sh" \
+    "$OM_BINARY_DIR/test-release-key/release-private-key.pem" >/dev/null || fail "signing failed"
 }
 
 make_site() {
