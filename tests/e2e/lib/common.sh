@@ -112,11 +112,9 @@ fail() {
 now_ms() { date +%s%3N; }
 slow() { if win; then echo $(($1 * 3)); else echo "$1"; fi; }
 
-wait_until() { # SECONDS (whole or with tenths) COMMAND...
-  local whole=${1%.*} tenths=0
-  [[ $1 != *.* ]] || tenths=${1#*.}
+wait_until() { # SECONDS (whole or with a fraction) COMMAND...
+  local deadline=$(($(date +%s%N) + $(LC_ALL=C printf '%.0f' "$1e9")))
   shift
-  local deadline=$(($(date +%s%N) + ${whole:-0} * 1000000000 + ${tenths:0:1} * 100000000))
   while [ "$(date +%s%N)" -lt "$deadline" ]; do
     "$@" && return 0
     sleep 0.05
