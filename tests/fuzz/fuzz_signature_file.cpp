@@ -3,7 +3,9 @@
 #include "download/signature_format.hpp"
 #include "platform/posix/signature_verifier_openssl.hpp"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -13,17 +15,12 @@ constexpr const char* key = "8jcVPrEQwHzlPZfBsI56Rp/msaxiHhvzN06UEwxaFkuHVSAqohj
 constexpr const char* genuine =
     "om-sig-1 bYLtkc6hmZEwGD0sYg5uU1x30vEeRJ7QU3dB5iNPtAic2/qyIZaJTS3KGcw4ioFqtzpqOq4isaKwoLvOx0mvlA==";
 
-// The signed package: "Ombrix release package\n" published as "ombrix32_v2.1.6.msi".
-std::string package_file()
+// The signed package: "Ombrix release package\n" published as "ombrix32_v2.1.6.msi", removed at exit.
+const std::string& package_file()
 {
-    char path[] = "/tmp/fuzz_signature_XXXXXX";
-    const int fd = ::mkstemp(path);
-    const std::string content = "Ombrix release package\n";
-    if (fd < 0 || ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
-        std::abort();
-    ::close(fd);
-    static std::string made = path;
-    std::atexit([] { ::unlink(made.c_str()); });
+    static const std::string path = "/tmp/fuzz_signature_" + std::to_string(::getpid());
+    std::ofstream(path, std::ios::binary) << "Ombrix release package\n";
+    std::atexit([] { std::remove(path.c_str()); });
     return path;
 }
 
@@ -31,7 +28,7 @@ std::string package_file()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string package = package_file();
+    static const std::string& package = package_file();
     static const auto public_key = om::read_public_key(key);
     static const auto genuine_signature = om::read_signature_file(genuine);
     static const auto prefix = om::signed_prefix("ombrix32_v2.1.6.msi");

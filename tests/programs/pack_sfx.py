@@ -1,27 +1,18 @@
 #!/usr/bin/python3
-"""pack_sfx.py STUB OUTPUT FILE... : a self-extracting test package, STUB (package_sfx.exe) followed by
-the FILEs, each stored under its own base name (NAME=PATH stores PATH under NAME)."""
+# pack_sfx.py STUB OUTPUT NAME=PATH... : a self-extracting test package, STUB (package_sfx.exe) followed
+# by each PATH stored under NAME, then the payload's start and the tag package_sfx.c looks for.
 import os
 import struct
 import sys
 
-
-def main(stub, output, files):
-    with open(stub, "rb") as f:
-        data = bytearray(f.read())
-    start = len(data)
-    for item in files:
-        name, _, path = item.partition("=") if "=" in item else (os.path.basename(item), "", item)
-        with open(path, "rb") as f:
-            body = f.read()
-        data += name.encode() + b"\0" + struct.pack("<Q", len(body)) + body
-    data += struct.pack("<Q", start) + b"OMSFX1\0\0"
-    with open(output, "wb") as f:
-        f.write(data)
-    os.chmod(output, 0o755)
-
-
-if __name__ == "__main__":
-    if len(sys.argv) < 4:
-        sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2], sys.argv[3:])
+stub, output, files = sys.argv[1], sys.argv[2], sys.argv[3:]
+with open(stub, "rb") as f:
+    data = f.read()
+start = len(data)
+for name, path in (item.split("=", 1) for item in files):
+    with open(path, "rb") as f:
+        body = f.read()
+    data += name.encode() + b"\0" + struct.pack("<Q", len(body)) + body
+with open(output, "wb") as f:
+    f.write(data + struct.pack("<Q", start) + b"OMSFX1\0\0")
+os.chmod(output, 0o755)

@@ -1,8 +1,7 @@
 // A stand-in for one of the application's programs: it notes that it was started and with what, then
 // waits as long as the test asks and exits 0. Built once per version it carries: in the ELF section
 // ".om_version" on posix, in a VERSIONINFO resource on win32.
-//   - appends "<own file name> <args...>" to the file named by OM_STAND_IN_LOG, when set;
-//   - appends the same line to "started.txt" in its own folder (so a test can see a restart);
+//   - appends "<own file name> <args...>" to "started.txt" in its own folder (so a test can see a restart);
 //   - sleeps OM_STAND_IN_SLEEP_MS milliseconds, when set.
 // On win32, as msiexec.exe with OM_STAND_IN_CODES naming a file of exit codes, one a line, each run takes
 // the first: a code other than 0 or 3010 is returned at once; otherwise Wine's own msiexec, put beside
@@ -98,8 +97,6 @@ int main(int argc, char** argv)
 #endif
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];
-    if (const char* log = std::getenv("OM_STAND_IN_LOG"); log && *log)
-        append_line(log, line);
     append_line(path.substr(0, slash + 1) + "started.txt", line);
     if (const char* sleep_ms = std::getenv("OM_STAND_IN_SLEEP_MS"); sleep_ms && *sleep_ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(sleep_ms)));

@@ -1,4 +1,4 @@
-# Shell helpers shared by the e2e scripts (sourced, with update.sh after it). Every server and process a
+# Shell helpers shared by the e2e scripts (sourced by update.sh). Every server and process a
 # script starts is registered with e2e_track and stopped by the EXIT trap; every wait polls with a
 # deadline.
 #   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
@@ -10,10 +10,9 @@
 #                        --port-21 it takes port 21 itself when this run may and it is free
 #   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
 #   start_display        a private Xvfb; exports DISPLAY
-#   updater_title        the title of the running copy, from the updater's own version
+#   updater_title, updater_version   the running copy's title and the updater's own version
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
-#   block_run_log        makes the log impossible to write (undone by unblock_run_log)
 #   wait_request PATH SECONDS   waits until the site has been asked for PATH
 #   find_window SECONDS  prints the id of the updater's visible window; window_height WIN its height
 #   check_requests       the check's three requests, in order
@@ -87,11 +86,6 @@ update_log_events=(
   'End: '
 )
 
-# log_names_failure NAME STATUS: the log names the failed download's address and its status.
-log_names_failure() {
-  grep -qE "GET http://[^ ]*/$1: status $2," "$(run_log)" || fail "the log does not name /$1 with status $2"
-}
-
 # check_update_log: the events in order (each after the one before), and no trace of the password.
 check_update_log() {
   local log line=0 event found
@@ -107,14 +101,6 @@ $(cat "$log")"
   ! grep -qF '7rKp#Lwe=T%d' "$log" || fail "the log holds the FTP password"
 }
 
-# A read-only folder (for a user other than root) with a folder in the log file's place (for root).
-block_run_log() {
-  rm -f "$(run_log)" && mkdir -p "$(run_log)" && chmod a-w "$(dirname "$(run_log)")"
-}
-unblock_run_log() {
-  chmod u+w "$(dirname "$(run_log)")" && rmdir "$(run_log)"
-}
-
 e2e_track() { e2e_pids+=("$@"); }
 
 fail() {
@@ -126,11 +112,9 @@ fail() {
 now_ms() { date +%s%3N; }
 slow() { if win; then echo $(($1 * 3)); else echo "$1"; fi; }
 
-wait_until() { # SECONDS (whole or with tenths) COMMAND...
-  local whole=${1%.*} tenths=0
-  [[ $1 != *.* ]] || tenths=${1#*.}
+wait_until() { # SECONDS (whole or with a fraction) COMMAND...
+  local deadline=$(($(date +%s%N) + $(LC_ALL=C printf '%.0f' "$1e9")))
   shift
-  local deadline=$(($(date +%s%N) + ${whole:-0} * 1000000000 + ${tenths:0:1} * 100000000))
   while [ "$(date +%s%N)" -lt "$deadline" ]; do
     "$@" && return 0
     sleep 0.05
@@ -178,11 +162,6 @@ start_site() {
   site_page=127.0.0.1:$site_port/ombrix.html
 }
 
-stop_site() {
-  kill "$site_pid" 2>/dev/null || true
-  wait "$site_pid" 2>/dev/null || true
-}
-
 start_display() {
   timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   e2e_track $!
@@ -190,11 +169,10 @@ start_display() {
   export DISPLAY=:$(head -n 1 "$work/display")
 }
 
-updater_title() {
-  local major minor tweak
-  IFS=. read -r major minor _ tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
-  echo "Ombrix Web Updater [v. $major.$minor.$tweak U]"
-}
+# The updater's own version (major.minor.tweak) and its window's title.
+IFS=. read -r v_major v_minor _ v_tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
+updater_version=$v_major.$v_minor.$v_tweak
+updater_title="Ombrix Web Updater [v. $updater_version U]"
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {
@@ -226,18 +204,3 @@ check_requests() {
 }
 
 shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/$1" || fail "no screenshot $1"; }
-
-# reg_value FILE NAME: a text value of the Ombrix key in a registry export file.
-reg_value() {
-  /usr/bin/python3 - "$1" "$2" <<'PY'
-import sys
-inside = False
-for line in open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines():
-    if line.startswith("["):
-        inside = line.strip().lower() == "[hkey_current_user\\software\\kelvane\\ombrix32]"
-    elif inside and line.startswith('"%s"=' % sys.argv[2]):
-        value = line.split("=", 1)[1]
-        print(value[1:-1].replace('\\"', '"').replace("\\\\", "\\") if value.startswith('"') else value)
-        break
-PY
-}

@@ -1,4 +1,5 @@
-# Helpers for the whole updates (sourced after common.sh); the same calls on both platforms.
+# Helpers for the whole updates, with common.sh (the e2e scripts source this file); the same calls on
+# both platforms.
 #   posix: "msiexec" and "taskkill" are small stand-ins first on PATH: the stand-in msiexec puts the
 #     wixl installers' files in place with msitools and keeps the installed products in $work/products;
 #     the registry is a file (OMBRIX_HKCU_FILE); the installation folder holds a blank.
@@ -15,11 +16,13 @@
 #                              background; sets updater (its pid)
 #   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
 #   make_site DIR VERSION      the page, the two listings and the installer of VERSION
+#   sign_site                  signs every package of $work/site for the updater in bin/signed
 #   run_update ARGS...         runs om_updat.exe (it hands over to om_updater_now.exe and ends), presses
 #                              "Install" once the offer is decided, answers every message box (box_shown:
 #                              how many there were) and waits until the copy has ended
 #   reg NAME, installed_products, restarted, requests PATTERN
 
+source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 programs=$OM_TEST_PROGRAMS
 
 update_begin() {
@@ -145,6 +148,13 @@ start_copy() {
   e2e_track "$updater"
 }
 
+# sign_site: every package on the site signed with the tests' release key, which the updater in
+# bin/signed trusts (scripts/release-key.sh makes it for the build folder).
+sign_site() {
+  find "$work/site" -type f \( -name '*.msi' -o -name '*.exe' \) -print0 | xargs -0 bash "$OM_SOURCE_DIR/scripts/sign-release.sh" \
+    "$OM_BINARY_DIR/test-release-key/release-private-key.pem" >/dev/null || fail "signing failed"
+}
+
 make_site() {
   mkdir -p "$1/support_files" "$1/latest_omexe"
   sed "s/@VERSION@/$2/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$1/ombrix.html"
@@ -153,7 +163,7 @@ make_site() {
 
 # fresh PAGE_VERSION: a new installation and a new site (not yet served) whose page offers PAGE_VERSION.
 fresh() {
-  [ -z "${site_pid:-}" ] || stop_site
+  [ -z "${site_pid:-}" ] || { kill "$site_pid" && wait "$site_pid"; } 2>/dev/null || true
   rm -rf "$work/site"
   make_installation
   make_site "$work/site" "$1"
@@ -175,14 +185,19 @@ install_started() {
     [ "$(grep -vc -e '/ombrix.html ' -e '/support_files/ ' -e '/latest_omexe/ ' "$site_log")" != 0 ]
 }
 
+# hand_over ARGS...: runs om_updat.exe, which leaves its running copy (tracked) and ends.
+hand_over() {
+  if win; then
+    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@"
+  else
+    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@")
+  fi >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
+  e2e_track $(copy_pids)
+}
+
 run_update() {
   rm -f "$inst/started.txt" "$work/boxes" "$(run_log)" 2>/dev/null || true
-  if win; then
-    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@" >"$work/updater.out" 2>&1
-  else
-    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@") >"$work/updater.out" 2>&1
-  fi || fail "om_updat.exe did not hand over to its copy and end ($?)"
-  e2e_track $(copy_pids)
+  hand_over "$@"
   local win box pressed=0 deadline=$((SECONDS + 90))
   win=$(timeout 30 xdotool search --sync --onlyvisible --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
   wait_until 30 decided || fail "the updater offered nothing"
@@ -215,8 +230,9 @@ reg() {
   if win; then
     { timeout 60 wine reg query 'HKCU\Software\Kelvane\Ombrix32' /v "$1" 2>/dev/null || true; } | tr -d '\r' |
       sed -n "s/^ *$1 *REG_SZ *//p" | head -n 1
-  else
-    reg_value "$OMBRIX_HKCU_FILE" "$1"
+  else # the text value in the registry file (REGEDIT4, CR LF)
+    awk -v key="\"$1\"=" '{ sub(/\r$/, "") } /^\[/ { inside = tolower($0) == "[hkey_current_user\\software\\kelvane\\ombrix32]" }
+      inside && index($0, key) == 1 { v = substr($0, length(key) + 1); gsub(/^"|"$/, "", v); gsub(/\\\\/, "\\", v); print v; exit }' "$OMBRIX_HKCU_FILE"
   fi
 }
 

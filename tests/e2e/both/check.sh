@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The release check of the real updater (posix, or win64 under Wine) under Xvfb against a release site
+# on 127.0.0.1, for an installed 2.1.5; one table row per run, each started as the running copy with
+# ADDRESS (PORT: the site's port) and followed until the site was asked for LAST. The first starts the
+# installed "om_updat.exe", which leaves "om_updater_now.exe" beside itself, hands over and ends. Every request carries
+# "MyCustomUser" and, where the row goes through a proxy, the form the proxy sees. Then, by what the
+# row expects:
+#   ends    the page is "(v.2.1.5)" with empty listings: the check's three requests in order, the window
+#           stays compact (2805 twips: 187 px, less the frame outside the X window) with the
+#           congratulation and the exit count-down, and the program ends by itself with status 0
+#           about 1.7 s after the check
+#   waits   the window has WINDOW twips (4680: the rich text panel with the page's feature section
+#           of an offer of v.2.1.6 and om_exe.v.2.1.6.exe; 2805: a failed check with the message in
+#           Label1), the log shows LOGGED, the updater waits for the user (longer than an up-to-date
+#           check's count-down) and "Cancel" ends it
+#   cancel  "Cancel" ends it
+#   box     a message box names the proxy asking for credentials (407) after the first request, and
+#           the program ends once it is answered
+# Failed checks (FAULT on the page: a 404, 20 MB, a page that never ends, each through the platform's
+# HTTP stack; pages read wrongly above it are the core tests') stop at the page and keep the updater
+# under 64 MB. The proxy rows: posix through http_proxy/no_proxy, Wine through the binary
+# connection settings WinHTTP reads. The site also stands as the proxy: it answers absolute addresses,
+# so a site under ".invalid" is reachable only through it; localhost is on the bypass list.
+# posix also runs the copy off line (unshare -rn): it ends at once, or after showing the connection
+# error for about 2 s with "/manual" (Wine always reports a connection).
+# Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_check_<row>.png.
+set -euo pipefail
+source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
+update_begin
+make_installation --bare
+running() { kill -0 "$updater" 2>/dev/null; }
+
+use_proxy() {
+  local proxy=127.0.0.1:$site_port settings
+  if win; then
+    settings=$(/usr/bin/python3 -c 'import struct, sys
+p, b = (a.encode() for a in sys.argv[1:])
+print((struct.pack("<4I", 0x46, 1, 3, len(p)) + p + struct.pack("<I", len(b)) + b + bytes(36)).hex())' "$proxy" "<local>")
+    timeout 60 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+      /v DefaultConnectionSettings /t REG_BINARY /d "$settings" /f >/dev/null 2>&1 || fail "cannot set the proxy"
+  else
+    export http_proxy=http://$proxy no_proxy=localhost
+  fi
+}
+
+ends() {
+  local checked ended status=0
+  checked=$(date -r "$site_log" +%s%3N) # the time of the last request
+  check_requests
+  shot "${OM_E2E_PLATFORM}_check_$name.png"
+  running || fail "the updater ended before its count-down: $(cat "$work/updater.log")"
+  for _ in $(seq 200); do running || break; sleep 0.025; done
+  ended=$(now_ms)
+  ! running || fail "the updater did not end by itself after its count-down"
+  wait "$updater" || status=$?
+  [ "$status" = 0 ] || fail "the updater ended with status $status: $(cat "$work/updater.log")"
+  took=$((ended - checked))
+  [ "$took" -ge 1600 ] && [ "$took" -le 3500 ] || fail "the updater ended $took ms after the check, not about 1.7 s"
+  [ "$(wc -l <"$site_log")" = 3 ] || fail "more requests than the check's three: $(cat "$site_log")"
+}
+
+waits() {
+  local peak=
+  [ "$last" != /latest_omexe/ ] || check_requests
+  ! wait_until 2.5 eval '! running' || fail "the updater ended instead of waiting: $(cat "$work/updater.log")"
+  if [ "$fault" != - ]; then
+    ! grep -q '^/latest_omexe/' "$site_log" || fail "the check went on past the page"
+    for pid in $(copy_pids); do peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status"); done
+    [ -n "$peak" ] && [ "$peak" -lt 65536 ] || fail "the updater's peak memory is ${peak:-unknown} kB"
+    echo "$name: peak memory $peak kB"
+  fi
+  shot "${OM_E2E_PLATFORM}_check_$name.png"
+  cancel
+}
+
+cancel() {
+  click_button "$win" 4710 405 # "Cancel": check_now 2 at (4710, 405) twips, 960 x 330
+  wait_until 10 eval '! running' || fail "Cancel did not end the updater"
+}
+
+box() {
+  boxes() { xdotool search --name "Ombrix Web Updater" 2>/dev/null | grep -c . || true; }
+  wait_until "$(slow 15)" eval '[ "$(boxes)" -ge 2 ]' || fail "no message box after the 407"
+  sleep 0.3 && xdotool key Return
+  wait_until "$(slow 15)" eval '! running' || fail "the updater went on after a 407"
+  [ "$(wc -l <"$site_log")" = 1 ] || fail "requests after the 407: $(cat "$site_log")"
+}
+
+served=
+fail() { echo "FAIL: ${name:-}: $*" >&2 && e2e_keep "${name:-}: $*" && exit 1; }
+while IFS='|' read -r where name fixture fault address last logged window outcome <&3; do
+  [ "$where" = both ] || [ "$where" = "$OM_E2E_PLATFORM" ] || continue
+  if [ "$served" != "$fixture $fault" ]; then
+    start_site "$OM_SOURCE_DIR/tests/fixtures/check_sites/$fixture" $([ "$fault" = - ] || echo --fault "ombrix.html=$fault")
+    served="$fixture $fault"
+  fi
+  [ "$name" != proxied ] || use_proxy
+  : >"$site_log"
+  set -- ${address//PORT/$site_port}
+  if [ "$1" = om_updat.exe ]; then
+    shift && hand_over "$@"
+    cmp -s "$inst/om_updat.exe" "$inst/om_updater_now.exe" || fail "no copy of the updater beside it"
+    updater=$(copy_pids | head -n 1)
+  else
+    start_copy "$@"
+  fi
+  wait_request "$last" "$(slow 30)"
+  prefix=${last%/} && prefix=${prefix%/*}
+  [ "$(grep -vc "^$prefix/" "$site_log")" = 0 ] || fail "not all requests as $prefix/: $(cat "$site_log")"
+  if [ "$outcome" != box ]; then
+    win=$(find_window "$(slow 10)")
+    [ "$(xdotool getwindowname "$win")" = "$updater_title" ] || fail "title is $(xdotool getwindowname "$win")"
+  fi
+  [ "$logged" = - ] || wait_until "$(slow 10)" grep -q "$logged" "$(run_log)" || fail "no '$logged' in the log"
+  [ "$window" = - ] || wait_until 3 eval '[ "$(window_height "$win")" = "$(twips_height '"$window"')" ]' ||
+    fail "window height $(window_height "$win") px, not $(twips_height "$window")"
+  $outcome
+  echo "$name: passed"
+done 3<<'TABLE'
+both|offer|offer|-|om_updat.exe 127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: offer|4680|waits
+both|uptodate|uptodate|-|127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: |2805|ends
+both|404|offer|404|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
+both|huge|offer|huge|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
+both|endless|offer|endless|127.0.0.1:PORT/ombrix.html|/ombrix.html|Check failed: |2805|waits
+both|proxied|offer|-|ombrix.invalid:8080/ombrix.html|http://ombrix.invalid:8080/latest_omexe/|-|-|cancel
+both|bypassed|offer|-|localhost:PORT/ombrix.html|/latest_omexe/|-|-|cancel
+both|auth407|offer|-|/manual ombrix.invalid:8080/auth407/ombrix.html|http://ombrix.invalid:8080/auth407/support_files/|-|-|box
+TABLE
+[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "not one check-in report (the first run's): $(ls "$work/ftp/check")"
+if ! win; then
+  for case in "host/ombrix.html 0 1500" "/manual 1900 5000"; do
+    read -r argument least most <<<"$case"
+    start=$(now_ms)
+    (cd / && timeout 10 unshare -rn "$inst/om_updater_now.exe" "$argument") || fail "off line run $argument failed"
+    took=$(($(now_ms) - start))
+    [ "$took" -ge "$least" ] && [ "$took" -lt "$most" ] || fail "off line run $argument took $took ms"
+  done
+fi
+echo "$OM_E2E_PLATFORM check e2e passed"
