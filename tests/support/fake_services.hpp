@@ -25,46 +25,35 @@ public:
     void set_text(const std::string& path, const std::string& name, const std::string& text, bool terminator = true);
     // The stored text without its terminator; "<missing>" when absent.
     std::string text(const std::string& path, const std::string& name) const;
-
-    std::unique_ptr<platform::RegistryKey> open_current_user(const std::string& key_path,
-                                                             platform::KeyAccess access) override;
+    std::unique_ptr<platform::RegistryKey> open_current_user(const std::string& path, platform::KeyAccess) override;
 };
 
-// Files and folders by exact path text.
+// Files and folders by exact path text: one file has one spelling.
 class FakeFiles : public platform::FileSystem {
 public:
     std::map<std::string, std::vector<std::uint8_t>> files;
     std::set<std::string> folders;
     std::string current = "C:\\";
-    std::vector<std::string> log;      // "delete X", "copy X -> Y", "cd X", ...
-    std::set<std::string> unwritable;  // paths whose writers fail every write (a full disk)
-    std::set<std::string> undeletable; // files in use: deleting them fails
+    std::set<std::string> unwritable; // paths whose writers fail every write (a full disk)
 
     bool file_exists(const std::string& path) override { return files.count(path) != 0; }
     bool folder_exists(const std::string& path) override { return folders.count(path) != 0; }
-    // Paths are keys here: one file has one spelling.
     bool same_file(const std::string& a, const std::string& b) override { return a == b && file_exists(a); }
-    bool delete_file(const std::string& path) override;
+    bool delete_file(const std::string& path) override { return files.erase(path) != 0; }
     bool copy_file(const std::string& from, const std::string& to) override;
     bool rename_file(const std::string& from, const std::string& to) override;
     bool create_folder(const std::string& path) override;
     bool set_current_folder(const std::string& path) override;
     std::string current_folder() override { return current; }
     std::unique_ptr<platform::FileWriter> begin_write(const std::string& path) override;
-    std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override
-    {
-        const auto found = files.find(path);
-        if (found == files.end() || found->second.size() > max_bytes)
-            return std::nullopt;
-        return std::string(found->second.begin(), found->second.end());
-    }
+    std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override;
 };
 
 class FakeVersionInfo : public platform::VersionInfo {
 public:
     std::map<std::string, std::vector<std::uint8_t>> blocks;
     void set_version(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);
-    std::vector<std::uint8_t> file_version_block(const std::string& path) override;
+    std::vector<std::uint8_t> file_version_block(const std::string& path) override { return blocks[path]; }
 };
 
 class FakeClock : public platform::Clock {
@@ -78,11 +67,9 @@ public:
 class FakeNetwork : public platform::Network {
 public:
     bool online = true;
-    std::string host = "LAB-PC7";
-    std::string ip = "192.168.1.20";
     bool connected() override { return online; }
-    std::string local_host_name() override { return host; }
-    std::string local_ip() override { return ip; }
+    std::string local_host_name() override { return "LAB-PC7"; }
+    std::string local_ip() override { return "192.168.1.20"; }
 };
 
 // Records every start; end_program throws ProgramEnded.
