@@ -9,12 +9,11 @@ namespace {
 class FakeKey : public platform::RegistryKey {
 public:
     explicit FakeKey(std::map<std::string, FakeRegistry::Value>& values) : values_(values) {}
-    std::optional<std::vector<std::uint8_t>> query(const std::string& name) override
+    std::optional<Bytes> query(const std::string& name) override
     {
-        const auto found = values_.find(name);
-        return found == values_.end() ? std::nullopt : std::optional(found->second.bytes);
+        return values_.count(name) ? std::optional(values_[name].bytes) : std::nullopt;
     }
-    long set(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) override
+    long set(const std::string& name, std::uint32_t type, const Bytes& data) override
     {
         values_[name] = FakeRegistry::Value{type, data};
         return 0;
@@ -44,41 +43,17 @@ public:
 private:
     FakeFiles& files_;
     std::string path_;
-    std::vector<std::uint8_t> data_;
+    Bytes data_;
 };
-
-// A folder as the system reports it: without a trailing "\".
-std::string folder_name(std::string path)
-{
-    while (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-std::string content(FakeFiles& files, const std::string& path)
-{
-    const auto found = files.files.find(path);
-    return found == files.files.end() ? "" : std::string(found->second.begin(), found->second.end());
-}
 
 } // namespace
 
-void FakeRegistry::set_text(const std::string& path, const std::string& name, const std::string& text, bool terminator)
-{
-    std::vector<std::uint8_t> bytes(text.begin(), text.end());
-    if (terminator)
-        bytes.push_back(0);
-    keys[path][name] = Value{platform::reg_sz, bytes};
-}
-
 std::string FakeRegistry::text(const std::string& path, const std::string& name) const
 {
-    const auto key = keys.find(path);
-    if (key == keys.end() || !key->second.count(name))
+    if (!keys.count(path) || !keys.at(path).count(name))
         return "<missing>";
-    const auto& bytes = key->second.at(name).bytes;
-    std::string result(bytes.begin(), bytes.end());
-    return result.ends_with('\0') ? result.substr(0, result.size() - 1) : result;
+    const Bytes& bytes = keys.at(path).at(name).bytes;
+    return std::string(bytes.begin(), bytes.end() - (!bytes.empty() && bytes.back() == 0 ? 1 : 0));
 }
 
 std::unique_ptr<platform::RegistryKey> FakeRegistry::open_current_user(const std::string& path, platform::KeyAccess)
@@ -102,11 +77,6 @@ bool FakeFiles::rename_file(const std::string& from, const std::string& to)
     return files.erase(from) != 0;
 }
 
-bool FakeFiles::create_folder(const std::string& path)
-{
-    return folders.insert(folder_name(path)).second;
-}
-
 bool FakeFiles::set_current_folder(const std::string& path)
 {
     if (!folders.count(folder_name(path)))
@@ -120,11 +90,11 @@ std::unique_ptr<platform::FileWriter> FakeFiles::begin_write(const std::string& 
     return std::make_unique<FakeWriter>(*this, path);
 }
 
-std::optional<std::string> FakeFiles::read_small_file(const std::string& path, std::size_t max_bytes)
+std::string FakeFiles::folder_name(std::string path)
 {
-    if (!files.count(path) || files[path].size() > max_bytes)
-        return std::nullopt;
-    return content(*this, path);
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
 }
 
 void FakeVersionInfo::set_version(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c,
@@ -152,17 +122,6 @@ std::optional<std::uint32_t> FakeProcesses::wait_for_exit(std::uint32_t process_
     if (!exit_codes.empty())
         exit_codes.pop_front();
     return code;
-}
-
-std::optional<std::string> FakePackages::installer_product_version(const std::string& path)
-{
-    const std::string text = content(*files, path);
-    return text.starts_with("MSI ") ? std::optional(text.substr(4)) : std::nullopt;
-}
-
-bool FakePackages::is_program_image(const std::string& path)
-{
-    return content(*files, path).starts_with("MZ");
 }
 
 } // namespace om::test

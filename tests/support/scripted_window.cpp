@@ -6,8 +6,6 @@
 
 namespace om::test {
 
-using platform::Control;
-
 namespace {
 
 // Each control's name in the log, in the order of platform::Control, and whether it shows at design.
@@ -19,20 +17,24 @@ constexpr Design designs[] = {
     {"Label1", true},     {"ProgressBar1", true}, {"CheckNow0", false},   {"info", true},  {"om_website", true},
     {"CheckNow1", false}, {"CheckNow2", false},   {"RichTextBox1", true}, {"skip", false}, {"Label", false}};
 
-std::string name(Control control)
+const Design& design(platform::Control control)
 {
-    return designs[static_cast<int>(control)].name;
+    return designs[static_cast<int>(control)];
 }
 
-// The bar's numbers as logged: whole, whatever their size.
-std::string whole_number(double value)
+} // namespace
+
+std::string ScriptedWindow::entry(const char* what, Control control, bool on)
+{
+    return std::string(what) + " " + design(control).name + "=" + (on ? "1" : "0");
+}
+
+std::string ScriptedWindow::whole_number(double value)
 {
     char text[400];
     std::snprintf(text, sizeof text, "%.0f", value);
     return text;
 }
-
-} // namespace
 
 std::vector<std::string> ScriptedWindow::entries(const std::string& prefix) const
 {
@@ -46,49 +48,35 @@ std::vector<std::string> ScriptedWindow::entries(const std::string& prefix) cons
 void ScriptedWindow::set_text(Control control, const std::string& text)
 {
     const bool changed = texts_[control] != text;
-    texts_[control] = text;
-    note("text " + name(control) + "=" + text);
+    keep(texts_[control], text, std::string("text ") + design(control).name + "=" + text);
     // Like the designed field, the change handler runs only when the text really changes.
     if (control == Control::OmWebsite && changed && events_)
         events_->on_website_change();
 }
 
-void ScriptedWindow::set_visible(Control control, bool visible)
-{
-    visible_[control] = visible;
-    note("visible " + name(control) + "=" + (visible ? "1" : "0"));
-}
-
 bool ScriptedWindow::visible(Control control)
 {
-    return visible_.count(control) ? visible_[control] : designs[static_cast<int>(control)].visible;
+    return visible_.count(control) ? visible_[control] : design(control).visible;
 }
 
-void ScriptedWindow::set_enabled(Control control, bool enabled)
+int ScriptedWindow::put_on_top()
 {
-    disabled_[control] = !enabled;
-    note("enabled " + name(control) + "=" + (enabled ? "1" : "0"));
+    log.push_back("on_top");
+    return 1;
 }
 
 bool ScriptedWindow::set_progress_max(double maximum)
 {
     if (!(maximum > 0))
         return false; // the bar takes only a maximum above its minimum
-    max_ = maximum;
-    note("max=" + whole_number(maximum));
+    keep(max_, maximum, "max=" + whole_number(maximum));
     return true;
 }
 
-void ScriptedWindow::set_progress_value(double value)
+void ScriptedWindow::enable_timer(platform::Timer timer, bool on)
 {
-    value_ = value;
-    note("value=" + whole_number(value));
-}
-
-void ScriptedWindow::enable_timer(platform::Timer timer, bool enabled)
-{
-    note(std::string("timer ") + (timer == platform::Timer::CountDown ? "count_down" : "kill_timer") + "=" +
-         (enabled ? "1" : "0"));
+    log.push_back(std::string("timer ") + (timer == platform::Timer::CountDown ? "count_down" : "kill_timer") + "=" +
+                  (on ? "1" : "0"));
 }
 
 void ScriptedWindow::yield()

@@ -32,10 +32,9 @@ struct Site {
         for (std::uint32_t code; in >> code;)
             fakes.processes.exit_codes.push_back(code);
         fakes.files.folders = {"C:\\Ombrix", "C:\\Ombrix\\om_msi"};
-        fakes.files.files = {{main_exe, bytes("2.1.5")},
-                             {new_msi, bytes("MSI 2.1.6.0")},
-                             {old_msi, bytes("MSI 2.1.5.0")},
-                             {quick, bytes("MZ quick")}};
+        for (const auto& [path, content] :
+             {std::pair{main_exe, "2.1.5"}, {new_msi, "MSI 2.1.6.0"}, {old_msi, "MSI 2.1.5.0"}, {quick, "MZ quick"}})
+            fakes.files.put(path, content);
         fakes.versions.set_version(main_exe, 2, 1, 0, 5);
         fakes.registry.add_key(key);
         fakes.window.set_top(4500);
@@ -62,12 +61,11 @@ struct Site {
                 put(main_exe, "2.1.7"), fakes.versions.set_version(main_exe, 2, 1, 0, 7);
         };
     }
-    static std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
-    void put(const std::string& path, const std::string& text) { fakes.files.files[path] = bytes(text); }
-    std::string file(const std::string& path)
+    void put(const std::string& path, const std::string& text) { fakes.files.put(path, text); }
+    // The main executable and the one kept aside ("" when there is none).
+    std::string exes() const
     {
-        const auto found = fakes.files.files.find(path);
-        return found == fakes.files.files.end() ? "<missing>" : std::string(found->second.begin(), found->second.end());
+        return fakes.files.content(main_exe) + "|" + fakes.files.content(main_exe + ".previous");
     }
     // The texts shown in the info label, joined by "|".
     std::string status_lines() const
@@ -123,7 +121,7 @@ TEST(Installation, EachPathRunsItsStepsInOrderRecordsTheVersionsAndRestartsTheAp
             starts += s.command_line + " | " + std::to_string(s.show_window) + " | " + s.current_folder + "\n";
         EXPECT_EQ(starts, c.starts);
         EXPECT_EQ(t.fakes.processes.waits.size(), t.fakes.processes.starts.size() - 1); // not the application
-        EXPECT_EQ(t.file(main_exe) + t.file(main_exe + ".previous"), c.version + "<missing>");
+        EXPECT_EQ(t.exes(), c.version + "|");
         EXPECT_EQ(t.fakes.registry.text(key, "LastSuccessRun"), "[Updated {v." + c.version + ": 12-04-2026 14:05:09}]");
         EXPECT_TRUE(t.fakes.window.entries("box ").empty());
         // What ran, with its code, and what was started is in the log.
@@ -189,7 +187,7 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
         Site t(c.msi, c.exe, c.codes);
         if (c.setup)
             c.setup(t);
-        const std::string offered_before = t.file(new_msi);
+        const std::string offered_before = t.fakes.files.content(new_msi);
         EXPECT_THROW(do_up(t.context), ProgramEnded);
         std::string runs;
         for (const auto& start : t.fakes.processes.starts) {
@@ -204,12 +202,12 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
         const Strings boxes = t.fakes.window.entries("box ");
         ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
         EXPECT_TRUE(c.message.empty() || boxes[0].find(c.message) != std::string::npos) << boxes[0];
-        EXPECT_EQ(t.file(main_exe) + t.file(main_exe + ".previous"), c.exe_left + "<missing>");
+        EXPECT_EQ(t.exes(), c.exe_left + "|");
         EXPECT_EQ(t.fakes.registry.text(key, "LastSuccessRun") != "<missing>",
                   c.message.find("Windows must") == 0 || c.message.empty());
         const bool refused = c.runs == "a" && c.message.starts_with(new_msi);
-        EXPECT_EQ(t.file(new_msi), refused ? "<missing>" : offered_before);
-        EXPECT_EQ(t.file(old_msi), c.what == std::string("old installer missing") ? "<missing>" : "MSI 2.1.5.0");
+        EXPECT_EQ(t.fakes.files.content(new_msi), refused ? "" : offered_before);
+        EXPECT_EQ(t.fakes.files.content(old_msi), c.what == std::string("old installer missing") ? "" : "MSI 2.1.5.0");
         EXPECT_TRUE(c.logged.empty() || log.has(c.logged)) << log.text();
     }
 }
