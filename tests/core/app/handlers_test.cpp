@@ -24,16 +24,6 @@ struct Handlers : ::testing::Test {
         tp.registry.add_key(app_key_path);
         tp.window.set_height(4680);
     }
-    // Runs an action; true when it ended the program.
-    template <class Action> bool ends(Action action)
-    {
-        try {
-            action();
-            return false;
-        } catch (const ProgramEnded&) {
-            return true;
-        }
-    }
 };
 
 TEST_F(Handlers, CheckWithAnEmptyFieldSaysTwoBlanksAndGivesTheButtonBack)
@@ -41,7 +31,7 @@ TEST_F(Handlers, CheckWithAnEmptyFieldSaysTwoBlanksAndGivesTheButtonBack)
     tp.window.set_progress_value(55);
     bool disabled_during_check = false;
     tp.window.on_yield = [&] { disabled_during_check |= !tp.window.enabled(Control::CheckNow0); };
-    ends([&] { app.on_check_now(0); });
+    ends_program([&] { app.on_check_now(0); });
     EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_TRUE(disabled_during_check);
     EXPECT_TRUE(tp.window.enabled(Control::CheckNow0));
@@ -65,7 +55,7 @@ TEST_F(Handlers, InstallStopsTheFourProgramsInOrderThenWritesBothHistoryValues)
     tp.registry.set_text(app_key_path, "LastSuccessRun", "old");
     context.session.last_failure_run = "{2.1.4}{2.1.5}";
     app.on_skip_click(true);
-    ends([&] { app.on_check_now(1); });
+    ends_program([&] { app.on_check_now(1); });
     std::string stops;
     for (std::size_t i = 0; i < 4 && i < tp.processes.starts.size(); ++i)
         stops += tp.processes.starts[i].command_line + " " + std::to_string(tp.processes.starts[i].show_window) + " " +
@@ -85,14 +75,14 @@ TEST_F(Handlers, InstallStopsTheFourProgramsInOrderThenWritesBothHistoryValues)
     app.on_skip_click(true);
     app.on_skip_click(false); // the last click counts: a download, not the package on disk
     EXPECT_FALSE(without_taskkill.session.skip_download);
-    ends([&] { app.on_check_now(1); });
+    ends_program([&] { app.on_check_now(1); });
     for (const char* value : {"LastFailureRun", "LastSuccessRun"})
         EXPECT_EQ(other.registry.text(app_key_path, value), "{1.0.0}");
 }
 
 TEST_F(Handlers, CancelTimerAndClosingEndUnknownButtonOnlyCompactsCountDownAddsDots)
 {
-    EXPECT_FALSE(ends([&] { app.on_check_now(7); }));
+    EXPECT_FALSE(ends_program([&] { app.on_check_now(7); }));
     EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_TRUE(tp.processes.starts.empty());
     tp.window.set_text(Control::Label, "Exiting ");
@@ -100,9 +90,9 @@ TEST_F(Handlers, CancelTimerAndClosingEndUnknownButtonOnlyCompactsCountDownAddsD
         app.on_timer(Timer::CountDown);
     EXPECT_EQ(tp.window.text(Control::Label), "Exiting ...");
     EXPECT_EQ(tp.processes.ended, 0);
-    EXPECT_TRUE(ends([&] { app.on_check_now(2); }));
-    EXPECT_TRUE(ends([&] { app.on_unload(); }));
-    EXPECT_TRUE(ends([&] { app.on_timer(Timer::KillTimer); }));
+    EXPECT_TRUE(ends_program([&] { app.on_check_now(2); }));
+    EXPECT_TRUE(ends_program([&] { app.on_unload(); }));
+    EXPECT_TRUE(ends_program([&] { app.on_timer(Timer::KillTimer); }));
     EXPECT_EQ(tp.processes.ended, 3);
 }
 

@@ -36,12 +36,7 @@ struct Launch {
     {
         tp.processes.command_line = command_line;
         tp.processes.exe_path = exe;
-        try {
-            app.load();
-            return false;
-        } catch (const ProgramEnded&) {
-            return true;
-        }
+        return ends_program([&] { app.load(); });
     }
     // Where an entry first is in the window's log; the log's size when it is not there.
     std::size_t at(const std::string& entry) const
