@@ -77,19 +77,12 @@ struct Site {
     }
 };
 
-TEST(Installation, NothingToInstallRunsOnlyTheCommonBeginning)
-{
-    Site t(false, false);
-    do_up(t.context);
-    EXPECT_EQ(t.status_lines(), "C:\\Ombrix\\|C:\\Ombrix|C:\\Ombrix\\om_msi");
-    EXPECT_EQ(t.fakes.window.entries("visible"), Strings{"visible om_website=0"});
-    EXPECT_EQ(t.fakes.window.entries("top="), Strings{"top=1500"});
-    EXPECT_EQ(t.fakes.files.current, "C:\\Ombrix\\om_msi");
-    EXPECT_TRUE(t.fakes.processes.starts.empty());
-}
-
 TEST(Installation, EachPathRunsItsStepsInOrderRecordsTheVersionsAndRestartsTheApplication)
 {
+    Site nothing(false, false); // nothing on offer: only the common beginning runs
+    EXPECT_FALSE(test::ends_program([&] { do_up(nothing.context); }));
+    EXPECT_EQ(nothing.status_lines(), "C:\\Ombrix\\|C:\\Ombrix|C:\\Ombrix\\om_msi");
+    EXPECT_TRUE(nothing.fakes.processes.starts.empty());
     // Each start as "command | window style | current folder".
     const std::string uninstall = "msiexec /uninstall \"" + old_msi + "\" /passive | 1 | C:\\Ombrix\\om_msi\n";
     const std::string install =
@@ -124,6 +117,8 @@ TEST(Installation, EachPathRunsItsStepsInOrderRecordsTheVersionsAndRestartsTheAp
         EXPECT_EQ(t.exes(), c.version + "|");
         EXPECT_EQ(t.fakes.registry.text(key, "LastSuccessRun"), "[Updated {v." + c.version + ": 12-04-2026 14:05:09}]");
         EXPECT_TRUE(t.fakes.window.entries("box ").empty());
+        EXPECT_EQ(t.fakes.window.entries("visible"), Strings{"visible om_website=0"});
+        EXPECT_EQ(t.fakes.window.entries("top="), Strings{"top=1500"});
         // What ran, with its code, and what was started is in the log.
         EXPECT_TRUE(log.has("package check passed: " + (c.msi ? old_msi : quick))) << log.text();
         EXPECT_TRUE(log.has("started \"\"" + main_exe + "\"\" (window style 2)")) << log.text();
