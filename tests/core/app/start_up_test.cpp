@@ -76,6 +76,7 @@ TEST(StartUpSwitches, CommandLineDecidesTheSwitchesThePageAndWhetherItChecksAtOn
         EXPECT_EQ(t.s.site, c.site);
         EXPECT_EQ(t.s.exe_address, c.site);
         EXPECT_EQ(t.tp.window.text(Control::OmWebsite), c.site);
+        EXPECT_EQ(t.tp.window.entries("visible om_website=1").size(), 1u); // shown with its buttons either way
         const std::size_t checking = t.at("text Label1=Checking " + c.site + " for Ombrix updates. ");
         EXPECT_EQ(checking < t.tp.window.log.size(), c.checks);
         EXPECT_EQ(t.tp.window.entries("on_top").empty(), c.updated);

@@ -61,6 +61,7 @@ TEST(Text, PositionsCountFromOneAndReplacementsReplaceEveryOccurrence)
     EXPECT_EQ(text::find_pos("a.exe om_exe.exe", ".exe", 3), 13u);
     EXPECT_EQ(text::find_pos("abc", "a", 0), 1u);
     EXPECT_EQ(text::find_pos("abc", "c", 5), 0u);
+    EXPECT_EQ(text::find_pos("abc", "", 4), 4u);
     EXPECT_EQ(text::find_last_pos("{a}{b}", "{"), 4u);
     EXPECT_EQ(text::mid("abcdef", 2, 3), "bcd");
     EXPECT_EQ(text::mid("abc", 4), "");
