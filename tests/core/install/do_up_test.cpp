@@ -149,6 +149,8 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
          new_msi + " is version 2.1.7 where 2.1.6 was offered.", "2.1.5"},
         {"reused page", true, false, [](auto& t) { t.put(new_msi, "x"), t.s.skip_download = true; }, "", "a",
          "is not a Windows Installer package", "2.1.5"},
+        {"old installer refused", true, false, [](auto& t) { t.put(old_msi, "<html>"); }, "", "a",
+         "is not a Windows Installer package", "2.1.5"},
         {"old installer missing", true, false, [](auto& t) { t.fakes.files.files.erase(old_msi); }, "", "a",
          old_msi + ", is missing", "2.1.5"},
         {"quick update not a program", false, true, [](auto& t) { t.put(quick, "<html>"); }, "", "a",
@@ -182,7 +184,7 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
         Site t(c.msi, c.exe, c.codes);
         if (c.setup)
             c.setup(t);
-        const std::string offered_before = t.fakes.files.content(new_msi);
+        const std::string offered_before = t.fakes.files.content(new_msi), old_before = t.fakes.files.content(old_msi);
         EXPECT_THROW(do_up(t.context), ProgramEnded);
         std::string runs;
         for (const auto& start : t.fakes.processes.starts) {
@@ -202,7 +204,7 @@ TEST(Installation, ChecksAndExitCodesDecideTheNextStep)
                   c.message.find("Windows must") == 0 || c.message.empty());
         const bool refused = c.runs == "a" && c.message.starts_with(new_msi);
         EXPECT_EQ(t.fakes.files.content(new_msi), refused ? "" : offered_before);
-        EXPECT_EQ(t.fakes.files.content(old_msi), c.what == std::string("old installer missing") ? "" : "MSI 2.1.5.0");
+        EXPECT_EQ(t.fakes.files.content(old_msi), old_before); // kept, even when refused
         EXPECT_TRUE(c.logged.empty() || log.has(c.logged)) << log.text();
     }
 }
