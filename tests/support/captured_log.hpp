@@ -5,21 +5,19 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace om::test {
 
 class CapturedLog {
 public:
-    CapturedLog() { log::open(path_.string(), 7); }
+    CapturedLog() { log::open(path_, 7); }
+    CapturedLog(const CapturedLog&) = delete;
     ~CapturedLog()
     {
         log::close();
         std::filesystem::remove(path_);
     }
-    CapturedLog(const CapturedLog&) = delete;
-    CapturedLog& operator=(const CapturedLog&) = delete;
 
     // The events written so far, without their time and process id.
     std::string text() const
@@ -30,13 +28,14 @@ public:
             events += line.substr(std::min(line.size(), line.find("] ") + 2)) + "\n";
         return events;
     }
-    std::string path() const { return path_.string(); }
+    std::string path() const { return path_; }
     bool has(const std::string& event) const { return text().find(event + "\n") != std::string::npos; }
 
 private:
-    std::filesystem::path path_ =
-        std::filesystem::temp_directory_path() /
-        ("om_captured_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".log");
+    const std::string path_ =
+        (std::filesystem::temp_directory_path() /
+         ("om_captured_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".log"))
+            .string();
 };
 
 } // namespace om::test

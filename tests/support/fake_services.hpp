@@ -12,59 +12,66 @@
 
 namespace om::test {
 
+using Bytes = std::vector<std::uint8_t>;
+
 // HKEY_CURRENT_USER as a map of key path -> value name -> (type, bytes).
 class FakeRegistry : public platform::Registry {
 public:
     struct Value {
         std::uint32_t type = 0;
-        std::vector<std::uint8_t> bytes;
+        Bytes bytes;
     };
     std::map<std::string, std::map<std::string, Value>> keys;
 
     void add_key(const std::string& path) { keys[path]; }
-    void set_text(const std::string& path, const std::string& name, const std::string& text, bool terminator = true);
+    void set_text(const std::string& path, const std::string& name, std::string text, bool terminator = true)
+    {
+        if (terminator)
+            text.push_back('\0');
+        keys[path][name] = {platform::reg_sz, Bytes(text.begin(), text.end())};
+    }
     // The stored text without its terminator; "<missing>" when absent.
     std::string text(const std::string& path, const std::string& name) const;
-
-    std::unique_ptr<platform::RegistryKey> open_current_user(const std::string& key_path,
-                                                             platform::KeyAccess access) override;
+    std::unique_ptr<platform::RegistryKey> open_current_user(const std::string& path, platform::KeyAccess) override;
 };
 
-// Files and folders by exact path text.
+// Files and folders by exact path text: one file has one spelling. A folder is named without a
+// trailing "\", as the system reports it.
 class FakeFiles : public platform::FileSystem {
 public:
-    std::map<std::string, std::vector<std::uint8_t>> files;
+    std::map<std::string, Bytes> files;
     std::set<std::string> folders;
     std::string current = "C:\\";
-    std::vector<std::string> log;      // "delete X", "copy X -> Y", "cd X", ...
-    std::set<std::string> unwritable;  // paths whose writers fail every write (a full disk)
-    std::set<std::string> undeletable; // files in use: deleting them fails
+    std::set<std::string> unwritable; // paths whose writers fail every write (a full disk)
 
+    void put(const std::string& path, const std::string& text) { files[path].assign(text.begin(), text.end()); }
+    // The file's content as text; "" when there is no such file.
+    std::string content(const std::string& path) const
+    {
+        return files.count(path) ? std::string(files.at(path).begin(), files.at(path).end()) : "";
+    }
     bool file_exists(const std::string& path) override { return files.count(path) != 0; }
     bool folder_exists(const std::string& path) override { return folders.count(path) != 0; }
-    // Paths are keys here: one file has one spelling.
     bool same_file(const std::string& a, const std::string& b) override { return a == b && file_exists(a); }
-    bool delete_file(const std::string& path) override;
+    bool delete_file(const std::string& path) override { return files.erase(path) != 0; }
     bool copy_file(const std::string& from, const std::string& to) override;
     bool rename_file(const std::string& from, const std::string& to) override;
-    bool create_folder(const std::string& path) override;
+    bool create_folder(const std::string& path) override { return folders.insert(folder_name(path)).second; }
     bool set_current_folder(const std::string& path) override;
     std::string current_folder() override { return current; }
     std::unique_ptr<platform::FileWriter> begin_write(const std::string& path) override;
     std::optional<std::string> read_small_file(const std::string& path, std::size_t max_bytes) override
     {
-        const auto found = files.find(path);
-        if (found == files.end() || found->second.size() > max_bytes)
-            return std::nullopt;
-        return std::string(found->second.begin(), found->second.end());
+        return files.count(path) && files[path].size() <= max_bytes ? std::optional(content(path)) : std::nullopt;
     }
+    static std::string folder_name(std::string path);
 };
 
 class FakeVersionInfo : public platform::VersionInfo {
 public:
-    std::map<std::string, std::vector<std::uint8_t>> blocks;
+    std::map<std::string, Bytes> blocks;
     void set_version(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);
-    std::vector<std::uint8_t> file_version_block(const std::string& path) override;
+    Bytes file_version_block(const std::string& path) override { return blocks[path]; }
 };
 
 class FakeClock : public platform::Clock {
@@ -78,11 +85,9 @@ public:
 class FakeNetwork : public platform::Network {
 public:
     bool online = true;
-    std::string host = "LAB-PC7";
-    std::string ip = "192.168.1.20";
     bool connected() override { return online; }
-    std::string local_host_name() override { return host; }
-    std::string local_ip() override { return ip; }
+    std::string local_host_name() override { return "LAB-PC7"; }
+    std::string local_ip() override { return "192.168.1.20"; }
 };
 
 // Records every start; end_program throws ProgramEnded.
@@ -120,8 +125,12 @@ public:
 class FakePackages : public platform::PackageInspector {
 public:
     FakeFiles* files = nullptr;
-    std::optional<std::string> installer_product_version(const std::string& path) override;
-    bool is_program_image(const std::string& path) override;
+    std::optional<std::string> installer_product_version(const std::string& path) override
+    {
+        const std::string text = files->content(path);
+        return text.starts_with("MSI ") ? std::optional(text.substr(4)) : std::nullopt;
+    }
+    bool is_program_image(const std::string& path) override { return files->content(path).starts_with("MZ"); }
 };
 
 } // namespace om::test
