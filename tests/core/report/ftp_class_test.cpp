@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace om {
 namespace {
 
 using platform::FileTime;
+using Strings = std::vector<std::string>;
 
 // 2024-03-05 10:20:30, from the day count 1601-01-01 .. 2024-03-05 (154561), and its date.
 const FileTime march_fifth = FileTime::from_ticks((154561ULL * 86400 + 10 * 3600 + 20 * 60 + 30) * 10'000'000);
@@ -44,16 +47,14 @@ TEST(FtpDate, FileTimesBecomeDayCountsFromTheEndOf1899)
 
 TEST_F(FtpClassTest, OpensListsFoldersApartAndClosesEveryHandle)
 {
-    server.remote = {{"report.txt", {"12345", 0, march_fifth}},
-                     {"locked.txt", {"x", platform::file_attribute_readonly}},
-                     {"huge.iso", {"", 0, {0, 0x80000000u}, 5ULL << 30}},
-                     {"check/inner.txt", {"not listed"}}};
-    server.folder("check");
-    server.folder("ups");
+    constexpr auto folder = platform::file_attribute_directory;
+    server.listing = {{"check", folder},        {"huge.iso", 0, {0, 0x80000000u}, 5ULL << 30},
+                      {"locked.txt", 1, {}, 1}, {"report.txt", 0, march_fifth, 5},
+                      {"check/inner.txt"},      {"ups", folder}};
     open();
     EXPECT_EQ(ftp.Site(), "10.0.0.5");
-    EXPECT_EQ(server.log, (std::vector<std::string>{"open FTP Client 1 0", "option 2=3000",
-                                                    "connect 10.0.0.5:21 kelvane pw 1 0", "find *", "close 3"}));
+    EXPECT_EQ(server.log, (Strings{"open FTP Client 1 0", "option 2=3000", "connect 10.0.0.5:21 kelvane pw 1 0",
+                                   "find *", "close 3"})); // the listing search is closed once walked
     EXPECT_EQ(ftp.Files().count(), 3u);
     EXPECT_EQ(ftp.Folders().count(), 2u);
     EXPECT_TRUE(ftp.Folders().contains("CHECK") && !ftp.Files().contains("check"));
@@ -67,13 +68,12 @@ TEST_F(FtpClassTest, OpensListsFoldersApartAndClosesEveryHandle)
     EXPECT_EQ(ftp.Files().find("huge.iso")->ModifyDate, 0.0); // no date: 0
     EXPECT_THROW(ftp.Files().item(0), StepFailed);
     EXPECT_THROW(ftp.Files().item(4), StepFailed);
-    EXPECT_EQ(server.open.size(), 2u); // the listing search is closed once walked
 
     server.log.clear();
     open(true); // closes the old connection first
-    EXPECT_EQ(server.log[0], "close 2");
-    EXPECT_EQ(server.log[1], "close 1");
-    EXPECT_EQ(server.log[4], "connect 10.0.0.5:21 kelvane pw 1 134217728");
+    EXPECT_EQ(Strings(server.log.begin(), server.log.begin() + 5),
+              (Strings{"close 2", "close 1", "open FTP Client 1 0", "option 2=3000",
+                       "connect 10.0.0.5:21 kelvane pw 1 134217728"}));
     ftp.CloseFTP();
     EXPECT_EQ(server.open.size(), 0u);
     EXPECT_EQ(ftp.hFTP, 0u);
@@ -83,7 +83,7 @@ TEST_F(FtpClassTest, OpensListsFoldersApartAndClosesEveryHandle)
 TEST_F(FtpClassTest, FailedOpenLeavesTheObjectClosedAndSilentlyRefusesEverything)
 {
     files.files["C:\\a.txt"] = {'a'};
-    server.remote["x"] = {"remote"};
+    server.listing = {{"x"}};
     for (const std::string failing : {"open", "connect", "closed again"}) {
         SCOPED_TRACE(failing);
         server.failing = {failing};
@@ -93,8 +93,8 @@ TEST_F(FtpClassTest, FailedOpenLeavesTheObjectClosedAndSilentlyRefusesEverything
         EXPECT_EQ(ftp.hFTP, 0u);
         EXPECT_EQ(server.open.size(), 0u);
         EXPECT_EQ(ftp.Files().count(), failing == "closed again" ? 1u : 0u); // the listing stays as it was
-        const std::vector<std::string> box{"box Internet connection timed out"};
-        EXPECT_EQ(window.entries("box"), failing == "connect" ? box : std::vector<std::string>{});
+        const Strings box{"box Internet connection timed out"};
+        EXPECT_EQ(window.entries("box"), failing == "connect" ? box : Strings{});
         server.log.clear();
         EXPECT_EQ(ftp.CurrentFolder(), "");
         EXPECT_FALSE(ftp.SetCurrentFolder("x") || ftp.CreatFolder("y") || ftp.DeleteFolder("x") ||
@@ -108,13 +108,12 @@ TEST_F(FtpClassTest, FailedOpenLeavesTheObjectClosedAndSilentlyRefusesEverything
 
 TEST_F(FtpClassTest, DuplicateNameIgnoringCaseEndsTheListingWithAnError)
 {
-    server.remote = {{"Report.txt", {"a"}}, {"report.TXT", {"b"}}};
+    server.listing = {{"Report.txt"}, {"report.TXT"}};
     EXPECT_THROW(ftp.OpenFTP("10.0.0.5", "kelvane", "pw"), StepFailed);
     EXPECT_NE(ftp.hFTP, 0u); // connected: the error came from the listing
     EXPECT_EQ(ftp.Files().count(), 1u);
     // The next listing first closes the broken-off search; a file and a folder of one name go apart.
-    server.remote.erase("report.TXT");
-    server.folder("REPORT.txt");
+    server.listing[1].attributes = platform::file_attribute_directory;
     ftp.Refresh();
     EXPECT_EQ(ftp.Files().count(), 1u);
     EXPECT_EQ(ftp.Folders().count(), 1u);
@@ -124,60 +123,64 @@ TEST_F(FtpClassTest, DuplicateNameIgnoringCaseEndsTheListingWithAnError)
 
 TEST_F(FtpClassTest, FileAndFolderOperations)
 {
-    server.remote = {{"data.bin", {"remote bytes", 0, march_fifth}}, {"old.txt", {"old"}}, {"b.txt", {"b"}}};
-    server.folder("check");
-    files.files["C:\\new.txt"] = {'n', 'e', 'w'};
+    server.listing = {{"data.bin", 0, march_fifth}, {"old.txt"}, {"check", platform::file_attribute_directory}};
+    files.files["C:\\new.txt"] = {'n'};
     files.files["C:\\data.bin"] = {'l'};
     open();
     server.log.clear();
     // Uploads replace a remote file only when asked, after deleting it.
-    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "old.txt"));
-    EXPECT_EQ(server.log, (std::vector<std::string>{"find old.txt", "close 4"}));
+    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "OLD.txt"));
+    EXPECT_EQ(server.log, (Strings{"find OLD.txt", "close 4"}));
     EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "old.txt", true));
-    EXPECT_EQ(server.text("old.txt"), "new");
-    EXPECT_EQ(std::vector(server.log.end() - 2, server.log.end()),
-              (std::vector<std::string>{"delete old.txt", "put C:\\new.txt -> old.txt 2"}));
+    EXPECT_EQ(Strings(server.log.end() - 2, server.log.end()),
+              (Strings{"delete old.txt", "put C:\\new.txt -> old.txt 2"}));
+    server.failing = {"delete"};
+    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "old.txt", true));
+    EXPECT_EQ(server.log.back(), "delete old.txt");
     EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "fresh.txt"));
     EXPECT_FALSE(ftp.PutFile("C:\\missing.txt", "other.txt"));
-    EXPECT_EQ(server.text("fresh.txt") + server.text("other.txt"), "new<missing>");
     // Downloads replace a local file only when asked, and take the listed time.
     EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\data.bin"));
     EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'l'});
     EXPECT_TRUE(ftp.GetFile("data.bin", "C:\\data.bin", true));
-    EXPECT_EQ(files.files["C:\\data.bin"].size(), 12u);
-    EXPECT_EQ(server.local_times["C:\\data.bin"], march_fifth);
-    EXPECT_EQ(server.log.back(), "get data.bin -> C:\\data.bin 0 32 0");
+    EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'r'});
+    EXPECT_EQ(
+        Strings(server.log.end() - 2, server.log.end()),
+        (Strings{"get data.bin -> C:\\data.bin 0 32 0", "times C:\\data.bin " + std::to_string(march_fifth.ticks())}));
     EXPECT_FALSE(ftp.GetFile("absent.bin", "C:\\new.bin"));
     EXPECT_EQ(files.files.count("C:\\new.bin"), 0u);
     EXPECT_EQ(ftp.last_found().file_name[0], '\0');
     server.failing = {"get"};
     EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\other.bin"));
-    EXPECT_EQ(server.local_times.count("C:\\other.bin"), 0u);
-    server.failing = {};
+    EXPECT_EQ(server.log.back(), "get data.bin -> C:\\other.bin 0 32 0");
     // Folders and names.
-    EXPECT_TRUE(ftp.FolderExists("check") && ftp.FileExists("check") && ftp.FileExists("B.TXT"));
-    EXPECT_FALSE(ftp.FolderExists("b.txt") || ftp.FolderExists("c.txt") || ftp.FileExists("c.txt"));
+    EXPECT_TRUE(ftp.FolderExists("check") && ftp.FileExists("check") && ftp.FileExists("OLD.TXT"));
+    EXPECT_FALSE(ftp.FolderExists("old.txt") || ftp.FolderExists("c.txt") || ftp.FileExists("c.txt"));
     EXPECT_EQ(ftp.CurrentFolder(), "/");
     server.pwd_counts_nul = true;
     EXPECT_EQ(ftp.CurrentFolder(), "/");
-    server.remote.erase("b.txt"); // a changed folder shows after a change of folder, not before
-    EXPECT_TRUE(ftp.Files().contains("b.txt"));
-    EXPECT_FALSE(ftp.SetCurrentFolder("nowhere"));
-    EXPECT_TRUE(ftp.Files().contains("b.txt"));
-    EXPECT_TRUE(ftp.SetCurrentFolder("check"));
-    EXPECT_FALSE(ftp.Files().contains("b.txt"));
-    EXPECT_EQ(ftp.CurrentFolder(), "/check");
+    server.listing.pop_back(); // a changed folder shows after a change of folder, not before
+    server.failing = {"cd"};
+    EXPECT_FALSE(ftp.SetCurrentFolder("check"));
+    EXPECT_TRUE(ftp.Folders().contains("check"));
     server.failing = {"pwd"};
+    EXPECT_TRUE(ftp.SetCurrentFolder("check"));
+    EXPECT_FALSE(ftp.Folders().contains("check"));
     EXPECT_EQ(ftp.CurrentFolder(), "");
-    EXPECT_TRUE(ftp.CreatFolder("sub"));
-    EXPECT_FALSE(ftp.CreatFolder("sub"));
-    EXPECT_FALSE(ftp.Folders().contains("sub")); // no new listing
-    EXPECT_TRUE(ftp.RenameFile("fresh.txt", "z.txt"));
-    EXPECT_EQ(server.text("z.txt"), "new");
-    EXPECT_TRUE(ftp.DeleteFile("z.txt"));
-    EXPECT_FALSE(ftp.DeleteFile("z.txt") || ftp.RenameFile("z.txt", "y.txt"));
-    EXPECT_TRUE(ftp.DeleteFolder("sub"));
-    EXPECT_FALSE(ftp.DeleteFolder("sub"));
+    server.failing = {};
+    EXPECT_EQ(ftp.CurrentFolder(), "/check");
+    // The other calls answer as the server does.
+    const std::pair<std::string, std::function<bool()>> calls[] = {
+        {"mkdir sub", [&] { return ftp.CreatFolder("sub"); }},
+        {"rmdir sub", [&] { return ftp.DeleteFolder("sub"); }},
+        {"delete z.txt", [&] { return ftp.DeleteFile("z.txt"); }},
+        {"rename a -> b", [&] { return ftp.RenameFile("a", "b"); }}};
+    for (const auto& [entry, run] : calls)
+        for (const bool fails : {false, true}) {
+            server.failing = {fails ? entry.substr(0, entry.find(' ')) : ""};
+            EXPECT_EQ(run(), !fails) << entry;
+            EXPECT_EQ(server.log.back(), entry);
+        }
     ftp.CloseFTP();
     EXPECT_EQ(server.open.size(), 0u);
 }
