@@ -148,7 +148,11 @@ TEST_F(Check, HostileLengthsAndTheSizeLimit)
 
 TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
 {
-    fetch(std::string(1000, 'x'), {400, 400, 200});
+    {
+        test::CapturedLog log;
+        fetch(std::string(1000, 'x'), {400, 400, 200});
+        EXPECT_EQ(log.text().find("Content-Length"), std::string::npos) << log.text();
+    }
     EXPECT_EQ(fakes.window.log, (Strings{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
     // A chunk that would pass the maximum moves nothing and processes no messages.
     fakes.window.set_progress_value(0);
