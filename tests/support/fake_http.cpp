@@ -3,152 +3,121 @@
 #include <algorithm>
 
 namespace om::test {
-
 namespace {
 
 class FakeHttpRequest : public platform::HttpRequest {
 public:
-    explicit FakeHttpRequest(FakeHttp& http) : http_(http) {}
+    explicit FakeHttpRequest(std::vector<std::string>& log, std::map<std::string, FakeResponse>& responses)
+        : log_(log), responses_(responses)
+    {
+    }
 
     void set_events(platform::HttpEvents* events) override { events_ = events; }
     void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override
     {
-        http_.log.push_back("timeouts " + std::to_string(resolve_ms) + " " + std::to_string(connect_ms) + " " +
-                            std::to_string(send_ms) + " " + std::to_string(receive_ms));
+        log_.push_back("timeouts " + std::to_string(resolve_ms) + " " + std::to_string(connect_ms) + " " +
+                       std::to_string(send_ms) + " " + std::to_string(receive_ms));
     }
     void open(const std::string& method, const std::string& url, bool asynchronous) override
     {
-        http_.log.push_back("open " + method + " " + url + (asynchronous ? " true" : " false"));
+        log_.push_back("open " + method + " " + url + (asynchronous ? " true" : " false"));
         url_ = url;
-        headers_.clear();
     }
     void set_request_header(const std::string& name, const std::string& value) override
     {
-        http_.log.push_back("header " + name + ": " + value);
-        headers_[name] = value;
+        log_.push_back("header " + name + ": " + value);
     }
     void keep_body(bool keep) override
     {
-        http_.log.push_back(std::string("keep_body ") + (keep ? "1" : "0"));
+        log_.push_back(std::string("keep_body ") + (keep ? "1" : "0"));
         keep_ = keep;
     }
     void send() override
     {
-        http_.log.push_back("send");
-        if (in_flight_)
-            throw platform::HttpCallFailed("a request is already in flight");
-        http_.sent.push_back(url_);
-        http_.user_agents.push_back(headers_.count("User-Agent") ? headers_["User-Agent"] : "");
-        auto found = http_.responses.find(url_);
-        FakeResponse response;
-        if (found != http_.responses.end()) {
-            response = found->second;
-        } else {
-            response.status = 404;
-            response.body = "not found";
-        }
-        if (response.send_throws)
+        log_.push_back("send");
+        const auto found = responses_.find(url_);
+        now_ = found != responses_.end() ? found->second : FakeResponse{.status = 404, .body = "not found"};
+        if (now_.send_throws)
             throw platform::HttpCallFailed("send failed");
-        in_flight_ = true;
-        struct Landing {
-            bool& flag;
-            ~Landing() { flag = false; }
-        } landing{in_flight_};
-
-        current_ = response;
+        if (!now_.no_content_length)
+            now_.headers.try_emplace("Content-Length", std::to_string(now_.body.size()));
         body_.clear();
         aborted_ = false;
-        if (!response.no_content_length && !response.headers.count("Content-Length"))
-            current_.headers["Content-Length"] = std::to_string(response.body.size());
-
-        if (response.error_event && response.chunks_before_error == 0) {
-            raise_error();
-            return;
-        }
-        http_.log.push_back("start " + std::to_string(response.status) + " " + response.content_type);
-        if (events_)
-            events_->on_response_start(response.status, response.content_type);
-        std::vector<std::size_t> chunks = response.chunks;
-        if (chunks.empty() && !response.body.empty())
-            chunks.push_back(response.body.size());
-        std::size_t offset = 0;
-        for (std::size_t i = 0; i < chunks.size(); ++i) {
-            if (response.error_event && i == response.chunks_before_error) {
-                raise_error();
-                return;
+        std::vector<std::size_t> chunks = now_.chunks;
+        if (chunks.empty() && !now_.body.empty())
+            chunks.push_back(now_.body.size());
+        if (now_.error_after == 0)
+            return fail();
+        log_.push_back("start " + std::to_string(now_.status));
+        events_->on_response_start(now_.status, "text/html");
+        for (std::size_t i = 0, offset = 0; i < chunks.size() && !aborted_; ++i) {
+            if (static_cast<int>(i) == now_.error_after)
+                return fail();
+            if (static_cast<int>(i) == now_.restart_after) { // from here the body comes again from its start
+                log_.push_back("restart");
+                events_->on_response_restart();
+                body_.clear();
+                offset = 0;
             }
-            const std::size_t size = std::min(chunks[i], response.body.size() - offset);
-            const auto* begin = reinterpret_cast<const std::uint8_t*>(response.body.data()) + offset;
+            const std::string chunk = now_.body.substr(std::min(offset, now_.body.size()), chunks[i]);
+            offset += chunk.size();
             if (keep_)
-                body_.insert(body_.end(), begin, begin + size);
-            offset += size;
-            http_.log.push_back("data " + std::to_string(size));
-            if (events_)
-                events_->on_response_data(std::span<const std::uint8_t>(begin, size));
-            if (aborted_)
-                return; // abandoned by a handler: no further event
+                body_ += chunk;
+            log_.push_back("data " + std::to_string(chunk.size()));
+            events_->on_response_data({reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()});
         }
-        http_.log.push_back("finished");
-        if (events_)
+        if (!aborted_) {
+            log_.push_back("finished");
             events_->on_response_finished();
+        }
     }
     std::optional<std::string> get_response_header(const std::string& name) override
     {
-        auto found = current_.headers.find(name);
-        if (found == current_.headers.end())
-            return std::nullopt;
-        return found->second;
+        const auto found = now_.headers.find(name);
+        return found == now_.headers.end() ? std::nullopt : std::optional(found->second);
     }
     std::string response_text() override
     {
-        http_.log.push_back("text");
-        return std::string(body_.begin(), body_.end());
+        log_.push_back("text");
+        return body_;
     }
     std::vector<std::uint8_t> response_body() override
     {
-        http_.log.push_back("body");
-        return body_;
+        log_.push_back("body");
+        return {body_.begin(), body_.end()};
     }
     void abort() override
     {
-        http_.log.push_back("abort");
-        aborted_ = in_flight_;
-        if (!in_flight_)
-            body_.clear();
+        log_.push_back("abort");
+        aborted_ = true; // a handler that abandons the response gets no further event
     }
 
 private:
-    void raise_error()
+    void fail()
     {
-        http_.log.push_back("error");
-        if (events_)
-            events_->on_error(12002, "The operation timed out");
+        log_.push_back("error");
+        events_->on_error(12002, "The operation timed out");
     }
 
-    FakeHttp& http_;
+    std::vector<std::string>& log_;
+    std::map<std::string, FakeResponse>& responses_;
     platform::HttpEvents* events_ = nullptr;
-    std::string url_;
-    std::map<std::string, std::string> headers_;
-    bool keep_ = true;
-    bool in_flight_ = false;
-    bool aborted_ = false;
-    FakeResponse current_;
-    std::vector<std::uint8_t> body_;
+    std::string url_, body_;
+    bool keep_ = true, aborted_ = false;
+    FakeResponse now_;
 };
 
 } // namespace
 
 std::unique_ptr<platform::HttpRequest> FakeHttp::create_request()
 {
-    return std::make_unique<FakeHttpRequest>(*this);
+    return std::make_unique<FakeHttpRequest>(log, responses);
 }
 
 std::vector<std::string> FakeHttp::entries(const std::string& prefix) const
 {
     std::vector<std::string> out;
-    for (const auto& entry : log)
-        if (entry.rfind(prefix, 0) == 0)
-            out.push_back(entry);
+    std::copy_if(log.begin(), log.end(), std::back_inserter(out), [&](const auto& e) { return e.starts_with(prefix); });
     return out;
 }
 

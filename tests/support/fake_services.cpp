@@ -34,6 +34,11 @@ public:
         data_.insert(data_.end(), bytes.begin(), bytes.end());
         return true;
     }
+    bool restart() override // a file in use cannot be emptied
+    {
+        data_.clear();
+        return !files_.undeletable.count(path_);
+    }
     bool commit() override
     {
         files_.files[path_] = data_;

@@ -12,11 +12,10 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-const std::string dir = "C:\\Ombrix\\", main_exe = dir + "ombrix32.exe";
+const std::string dir = "C:\\Ombrix\\", main_exe = dir + "ombrix32.exe", restart = "\"" + main_exe + "\" | 2";
 const std::string msi_url = "http://site.test/Ombrix/ombrix32_v2.1.6.msi",
                   new_msi = dir + "om_msi\\ombrix32_v2.1.6.msi";
-const std::string exe_url = "http://site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe",
-                  new_exe = dir + "om_exe.v.2.1.7.exe";
+const std::string exe_url = "http://site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe";
 const std::string support_url = "http://site.test/ombrix/support_files/up_support_v7.exe";
 const std::string support = dir + "up_support_V7.exe";
 
@@ -35,8 +34,7 @@ struct Download {
         context.req = http.create_request();
         context.req->set_events(&events);
         fakes.files.folders = {"C:\\Ombrix"};
-        put(main_exe, "old");
-        put(dir + "om_msi\\ombrix32_v2.1.5.msi", "MSI 2.1.5");
+        fakes.files.files = {{main_exe, {'o'}}, {dir + "om_msi\\ombrix32_v2.1.5.msi", {'M', 'S', 'I', ' ', '2'}}};
         fakes.versions.set_version(main_exe, 2, 1, 0, 5);
         fakes.registry.add_key("Software\\Kelvane\\Ombrix32");
         s.install_dir = dir;
@@ -49,46 +47,31 @@ struct Download {
         // Installers and packages write a new main executable, as the real ones do.
         fakes.processes.on_start = [this](const test::FakeProcesses::Start& start) {
             if (start.command_line.starts_with("msiexec /package") || start.command_line.ends_with(" -y -o"))
-                put(main_exe, "new");
+                fakes.files.files[main_exe] = {'n'};
         };
     }
-
-    void put(const std::string& path, const std::string& text)
-    {
-        fakes.files.files[path].assign(text.begin(), text.end());
-    }
-    // Served in three chunks, as a body arrives over a connection.
+    // Served in chunks of 4 bytes and the rest, as a body arrives over a connection.
     void offer(const std::string& url, const std::string& body)
     {
-        const std::size_t third = body.size() / 3;
-        http.responses[url] = served(200, body);
-        http.responses[url].chunks = {third, third, body.size() - 2 * third};
-    }
-    static test::FakeResponse served(long status, const std::string& body)
-    {
-        test::FakeResponse response;
-        response.status = status;
-        response.body = body;
-        return response;
+        http.responses[url] = {.body = body, .chunks = {4, 99}};
     }
     Strings status_lines() const
     {
         Strings lines;
         for (const auto& entry : fakes.window.entries("text info="))
-            lines.push_back(entry.substr(std::string("text info=").size()));
+            lines.push_back(entry.substr(10));
         return lines;
     }
     std::string file(const std::string& path) const
     {
         auto it = fakes.files.files.find(path);
-        return it == fakes.files.files.end() ? "<missing>" : std::string(it->second.begin(), it->second.end());
+        return it == fakes.files.files.end() ? "-" : std::string(it->second.begin(), it->second.end());
     }
     Strings starts() const
     {
         Strings out;
         for (const auto& start : fakes.processes.starts)
-            out.push_back(start.command_line + " | " + std::to_string(start.show_window) + " | " +
-                          start.current_folder);
+            out.push_back(start.command_line + " | " + std::to_string(start.show_window));
         return out;
     }
 };
@@ -99,56 +82,40 @@ TEST(PackageNames, CutFromTheMarkerAndRejectNamesThatLeaveTheFolder)
 {
     EXPECT_EQ(package_file_name("host/ombrix32_v2.1.5.msi", installer_marker), "ombrix32_v2.1.5.msi");
     EXPECT_EQ(package_file_name("h/x//latest_omexe/om_exe.v.2.1.6.exe", quick_update_marker), "om_exe.v.2.1.6.exe");
-    EXPECT_THROW(package_file_name("host/ombrix32_2.1.5.msi", installer_marker), StepFailed);
-    EXPECT_THROW(package_file_name("host/OMBRIX32_v2.1.5.msi", installer_marker), StepFailed);
+    for (const char* bad : {"host/ombrix32_2.1.5.msi", "host/OMBRIX32_v2.1.5.msi", "h/ombrix32_v9/../../a.msi",
+                            "h/ombrix32_v9\\..\\a.msi", "h/ombrix32_v1\" x.msi"})
+        EXPECT_THROW(package_file_name(bad, installer_marker), StepFailed) << bad;
     EXPECT_THROW(package_file_name("h/om_exe/latest/om_exe.v.1.exe", quick_update_marker), StepFailed);
-    EXPECT_THROW(package_file_name("h/ombrix32_v9/../../a.msi", installer_marker), StepFailed);
-    EXPECT_THROW(package_file_name("h/ombrix32_v9\\..\\a.msi", installer_marker), StepFailed);
-    EXPECT_THROW(package_file_name("h/ombrix32_v1\" x.msi", installer_marker), StepFailed);
     EXPECT_THROW(require_bare_file_name("C:evil.exe"), StepFailed);
     EXPECT_NO_THROW(require_bare_file_name("up_support_V7.exe"));
 }
 
-TEST_F(DownloadSession, FileNamesAndTheSkipBoxShownOnlyForThatVeryInstallerAlreadyDownloaded)
+TEST(DownloadPlan, FileNamesAndTheSkipBoxShownOnlyForThatVeryInstallerAlreadyDownloaded)
 {
-    struct Case {
-        bool exe, msi;
-        const char* downloaded;
-        const char *exe_name, *msi_name;
-        Strings skip;
-    };
-    const std::vector<Case> cases = {
-        {true, true, nullptr, "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", {"visible skip=0"}},
-        {true, true, "ombrix32_v2.1.5.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", {"visible skip=0"}},
-        {true,
-         true,
-         "ombrix32_v2.1.6.msi",
-         "om_exe.v.2.1.7.exe",
-         "ombrix32_v2.1.6.msi",
-         {"visible skip=0", "visible skip=1"}},
-        {false, true, "ombrix32_v2.1.6.msi", "", "ombrix32_v2.1.6.msi", {"visible skip=0", "visible skip=1"}},
-        {true, false, "ombrix32_v2.1.6.msi", "om_exe.v.2.1.7.exe", "", {"visible skip=0"}},
-    };
-    for (const auto& c : cases) {
+    // What is on offer, the installer already downloaded; the names planned and whether skip shows.
+    const std::tuple<bool, bool, std::string, std::string, std::string, bool> cases[] = {
+        {true, true, "", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", false},
+        {true, true, "ombrix32_v2.1.5.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", false},
+        {true, true, "ombrix32_v2.1.6.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", true},
+        {false, true, "ombrix32_v2.1.6.msi", "", "ombrix32_v2.1.6.msi", true},
+        {true, false, "ombrix32_v2.1.6.msi", "om_exe.v.2.1.7.exe", "", false}};
+    for (const auto& [exe, msi, downloaded, exe_name, msi_name, skip] : cases) {
         Download t;
-        t.fakes.files.files.clear();
-        if (c.downloaded)
-            t.put(dir + "om_msi\\" + c.downloaded, "");
-        t.s.exe_available = c.exe;
-        t.s.msi_available = c.msi;
+        t.fakes.files.files = {{dir + "om_msi\\" + downloaded, {}}};
+        t.s.exe_available = exe;
+        t.s.msi_available = msi;
         get_download_filenames(t.context);
-        EXPECT_EQ(t.s.exe_package_name, c.exe_name);
-        EXPECT_EQ(t.s.msi_package_name, c.msi_name);
-        EXPECT_EQ(t.s.download_name, "");
+        EXPECT_EQ(t.s.exe_package_name + " " + t.s.msi_package_name + t.s.download_name, exe_name + " " + msi_name);
         EXPECT_TRUE(t.fakes.files.folders.count("C:\\Ombrix\\om_msi"));
-        EXPECT_EQ(t.fakes.window.entries("visible skip"), c.skip);
+        EXPECT_EQ(t.fakes.window.entries("visible skip"),
+                  (skip ? Strings{"visible skip=0", "visible skip=1"} : Strings{"visible skip=0"}));
     }
     // An address without its marker ends the program silently, before anything is fetched.
-    s.msi_available = true;
-    s.msi_address = "site.test/Ombrix/setup.msi";
-    EXPECT_THROW(get_download_filenames(context), ProgramEnded);
-    EXPECT_TRUE(fakes.window.entries("text ").empty());
-    EXPECT_TRUE(http.sent.empty());
+    Download t;
+    t.s.msi_available = true;
+    t.s.msi_address = "site.test/Ombrix/setup.msi";
+    EXPECT_THROW(get_download_filenames(t.context), ProgramEnded);
+    EXPECT_TRUE(t.fakes.window.entries("text ").empty() && t.http.log.empty());
 }
 
 TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestarted)
@@ -157,20 +124,18 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     s.exe_available = s.msi_available = true; // left for a later run
     offer(support_url, "MZ support package");
     EXPECT_THROW(download_files(context), ProgramEnded);
-    EXPECT_EQ(http.sent, Strings{support_url});
-    EXPECT_EQ(http.entries("open")[0], "open GET " + support_url + " false");
+    EXPECT_EQ(http.entries("open"), Strings{"open GET " + support_url + " false"});
     EXPECT_EQ(http.entries("header"), Strings{"header User-Agent: MyCustomUser"});
     EXPECT_EQ(http.entries("timeouts"), Strings{"timeouts 2000 2000 2000 2000"});
     EXPECT_EQ(status_lines(),
               (Strings{"Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe", "Downloading up_support_V7.exe",
                        "C:\\Ombrix", "Installing up_support_V7.exe", "Updated files have been installed!"}));
-    EXPECT_EQ(starts(),
-              (Strings{"\"" + support + "\" -y -o | 6 | C:\\Ombrix", "\"" + main_exe + "\" | 2 | C:\\Ombrix"}));
+    EXPECT_EQ(starts(), (Strings{"\"" + support + "\" -y -o | 6", restart}));
+    EXPECT_EQ(fakes.processes.starts[0].current_folder, "C:\\Ombrix");
     EXPECT_EQ(fakes.processes.waits.size(), 1u); // only the package run is waited for
-    EXPECT_EQ(file(support), "<missing>");
-    EXPECT_EQ(file(support + ".completed"), "MZ support package");
+    EXPECT_EQ(file(support) + file(support + ".completed"), "-MZ support package");
     EXPECT_EQ(file(dir + "support_installed.txt"), "up_support_V7.exe.completed\r\n");
-    EXPECT_EQ(file(new_msi) + file(new_exe) + file(main_exe + ".previous"), "<missing><missing><missing>");
+    EXPECT_EQ(file(new_msi) + file(dir + "om_exe.v.2.1.7.exe") + file(main_exe + ".previous"), "---");
     EXPECT_EQ(fakes.registry.text("Software\\Kelvane\\Ombrix32", "LastSuccessRun"), "<missing>");
 
     // Not a program, or a run that fails: removed, not marked, the application restarted.
@@ -180,10 +145,8 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
         t.offer(support_url, body);
         t.fakes.processes.exit_codes = {code};
         EXPECT_THROW(download_files(t.context), ProgramEnded);
-        EXPECT_EQ(t.starts().back(), "\"" + main_exe + "\" | 2 | C:\\Ombrix");
-        EXPECT_EQ(t.starts().size(), code ? 2u : 1u);
-        EXPECT_EQ(t.file(support) + t.file(support + ".completed") + t.file(dir + "support_installed.txt"),
-                  "<missing><missing><missing>");
+        EXPECT_EQ(t.starts(), (code ? Strings{"\"" + support + "\" -y -o | 6", restart} : Strings{restart}));
+        EXPECT_EQ(t.file(support) + t.file(support + ".completed") + t.file(dir + "support_installed.txt"), "---");
         const Strings boxes = t.fakes.window.entries("box ");
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_NE(boxes[0].find(code ? "(it ended with code 3)" : "is not a program"), std::string::npos) << boxes[0];
@@ -194,30 +157,36 @@ TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallation
 {
     s.support_available = true;
     s.exe_available = s.msi_available = true;
-    put(support + ".completed", ""); // retired: not fetched again
+    fakes.files.files[support + ".completed"] = {}; // retired: not fetched again
     offer(exe_url, "MZ quick update");
     offer(msi_url, "MSI 2.1.6.0");
-    put(new_msi, "old and longer");
+    fakes.files.files[new_msi] = {'o', 'l', 'd', ' ', 'a', 'n', 'd', ' ', 'l', 'o', 'n', 'g', 'e', 'r'};
     EXPECT_THROW(download_files(context), ProgramEnded);
-    EXPECT_EQ(http.sent, (Strings{exe_url, msi_url}));
-    EXPECT_EQ(file(new_exe), "MZ quick update");
-    EXPECT_EQ(file(new_msi), "MSI 2.1.6.0");
+    EXPECT_EQ(http.entries("open"), (Strings{"open GET " + exe_url + " false", "open GET " + msi_url + " false"}));
+    EXPECT_EQ(file(dir + "om_exe.v.2.1.7.exe") + file(new_msi), "MZ quick updateMSI 2.1.6.0");
     const Strings lines = status_lines();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(Strings(lines.begin(), lines.begin() + 3),
-              (Strings{"Downloading site.test/Ombrix//latest_omexe/om_exe.v.2.1.7.exe",
-                       "Downloading om_exe.v.2.1.7.exe", "Downloading ombrix32_v2.1.6.msi"}));
+    EXPECT_EQ(Strings(lines.begin() + 1, lines.begin() + 3),
+              (Strings{"Downloading om_exe.v.2.1.7.exe", "Downloading ombrix32_v2.1.6.msi"}));
     EXPECT_EQ(s.download_name, "");
     // do_up took over: uninstall, install, unpack, restart.
     ASSERT_EQ(fakes.processes.starts.size(), 4u);
-    EXPECT_EQ(fakes.processes.starts[1].command_line,
-              "msiexec /package ombrix32_v2.1.6.msi /passive DISABLEADVTSHORTCUTS=TRUE");
+    EXPECT_EQ(starts()[1], "msiexec /package ombrix32_v2.1.6.msi /passive DISABLEADVTSHORTCUTS=TRUE | 1");
+
+    // Each alone.
+    for (const bool msi : {true, false}) {
+        Download t;
+        t.s.msi_available = msi;
+        t.s.exe_available = !msi;
+        t.offer(msi ? msi_url : exe_url, "MZ");
+        EXPECT_THROW(download_files(t.context), ProgramEnded);
+        EXPECT_EQ(t.http.entries("open"), Strings{"open GET " + (msi ? msi_url : exe_url) + " false"});
+    }
 }
 
 TEST_F(DownloadSession, NothingOnOfferMakesNoTransferAndStillRunsTheInstallation)
 {
     download_files(context); // do_up returns when nothing is to be installed
-    EXPECT_TRUE(http.sent.empty());
+    EXPECT_TRUE(http.log.empty());
     EXPECT_EQ(fakes.window.entries("visible om_website"), Strings{"visible om_website=0"});
     EXPECT_EQ(fakes.files.current, "C:\\Ombrix\\om_msi");
     EXPECT_TRUE(fakes.processes.starts.empty());
@@ -225,42 +194,19 @@ TEST_F(DownloadSession, NothingOnOfferMakesNoTransferAndStillRunsTheInstallation
 
 TEST_F(DownloadSession, UnsoundResponsesWriteNothingAndStartNothing)
 {
-    struct Case {
-        const char* what;
-        test::FakeResponse response;
-        bool unwritable = false;
-        const char* address = "site.test/Ombrix/ombrix32_v2.1.6.msi";
-    };
-    const std::string page = "<html>Not here</html>";
-    auto short_body = served(200, "full inst"), broken = served(200, "full installer");
-    short_body.headers["Content-Length"] = "1000";
-    broken.chunks = {4, 10};
-    broken.error_event = true;
-    broken.chunks_before_error = 1;
-    const std::vector<Case> cases = {
-        {"404 page", served(404, page)},
-        {"500 page", served(500, page)},
-        {"no status", served(0, "x")},
-        {"short body", short_body},
-        {"broken off", broken},
-        {"failed write", served(200, "MSI 2.1.6.0"), true},
-        {"no marker", {}, false, "site.test/Ombrix/setup.msi"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const std::string what : {"404", "broken off", "no marker"}) {
+        SCOPED_TRACE(what);
         Download t;
-        t.http.responses[msi_url] = c.response;
-        t.put(new_msi, "kept");
-        if (c.unwritable)
-            t.fakes.files.unwritable.insert(new_msi);
+        t.http.responses[msi_url] = {.status = what == "404" ? 404 : 200, .body = "full installer", .chunks = {4, 99}};
+        t.http.responses[msi_url].error_after = what == "broken off" ? 1 : -1;
+        t.fakes.files.files[new_msi] = {'k'};
         t.s.msi_available = true;
-        t.s.msi_address = c.address;
+        t.s.msi_address = what == "no marker" ? "site.test/Ombrix/setup.msi" : t.s.msi_address;
         EXPECT_THROW(download_files(t.context), ProgramEnded);
-        EXPECT_EQ(t.http.sent.size(), c.address == s.msi_address ? 1u : 0u);
-        if (!c.response.error_event) {
-            EXPECT_EQ(t.status_lines().back(), "Error. No Upadtes found.");
-        }
-        EXPECT_EQ(t.file(new_msi), "kept");
+        EXPECT_EQ(t.http.entries("open").size(), what == "no marker" ? 0u : 1u);
+        EXPECT_EQ(t.status_lines().back(),
+                  what == "broken off" ? "Downloading ombrix32_v2.1.6.msi" : "Error. No Upadtes found.");
+        EXPECT_EQ(t.file(new_msi), "k");
         EXPECT_EQ(t.fakes.files.files.size(), 3u);
         EXPECT_TRUE(t.fakes.processes.starts.empty());
         EXPECT_EQ(t.context.download.sink, nullptr);
@@ -280,9 +226,9 @@ TEST_F(DownloadSession, SupportPackageThatNeverAppearsTakesTheErrorPathAfterABou
     platform::Platform vanishing{fakes.registry, fakes.versions, files, fakes.processes, fakes.clock,
                                  fakes.network,  fakes.window,   http,  *fakes.ftp,      fakes.packages};
     Context ctx{vanishing};
-    RequestEvents events2{ctx};
+    RequestEvents own_events{ctx};
     ctx.req = http.create_request();
-    ctx.req->set_events(&events2);
+    ctx.req->set_events(&own_events);
     ctx.session = s;
     ctx.session.support_available = true;
     offer(support_url, "MZ support");

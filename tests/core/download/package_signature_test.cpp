@@ -46,50 +46,48 @@ struct FakeVerifier : platform::SignatureVerifier {
 
 TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutAReleaseKey)
 {
-    const std::string dir = "C:\\Ombrix\\", main_exe = dir + "ombrix32.exe";
+    const std::string package = "C:\\Ombrix\\om_msi\\ombrix32_v2.1.6.msi", sig = "om-sig-1 " + counting + "\n";
     test::TestPlatform fakes;
     platform::Platform services = fakes.services();
     Context context{services};
-    context.session.install_dir = dir;
+    context.session.install_dir = "C:\\Ombrix\\";
     FakeVerifier verifier;
-    services.signatures = &verifier;
-    const std::string package = dir + "om_msi\\ombrix32_v2.1.6.msi", sig = "om-sig-1 " + counting + "\n";
-    struct Case {
-        std::string key, sig_file; // "-": no .sig file
-        bool verifies;
-        std::string refusal; // "" when the package goes through
-    } cases[] = {{counting, sig, true, ""},
-                 {"", "-", false, ""},
-                 {counting, "-", true, "signature missing"},
-                 {counting, "om-sig-1 xyz", true, "signature does not match"},
-                 {counting, sig, false, "signature does not match"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.key + " " + c.sig_file + " " + c.refusal);
-        context.release_public_key = c.key;
-        fakes.files.files[package] = {'m', 's', 'i'};
-        fakes.files.files.erase(package + ".sig");
-        if (c.sig_file != "-")
-            fakes.files.files[package + ".sig"] = {c.sig_file.begin(), c.sig_file.end()};
-        verifier.valid = c.verifies;
+    // Release key, .sig file ("-": none), whether the signature verifies (-1: no verifier); the refusal.
+    const std::tuple<std::string, std::string, int, std::string> cases[] = {
+        {counting, sig, 1, ""},
+        {"", "-", 0, ""},
+        {counting, "-", 1, "signature missing"},
+        {counting, "om-sig-1 xyz", 1, "signature does not match"},
+        {"A" + counting, sig, 1, "signature does not match"},
+        {counting, sig, 0, "signature does not match"},
+        {counting, sig, -1, "signature does not match"}};
+    for (const auto& [key, sig_file, verifies, refusal] : cases) {
+        SCOPED_TRACE(key + " " + sig_file + " " + refusal);
+        services.signatures = verifies < 0 ? nullptr : &verifier;
+        verifier.valid = verifies > 0;
+        context.release_public_key = key;
+        fakes.files.files = {{package, {'m'}}};
+        if (sig_file != "-")
+            fakes.files.files[package + ".sig"].assign(sig_file.begin(), sig_file.end());
         verifier.calls.clear();
         fakes.window.log.clear();
+        fakes.processes.starts.clear();
         test::CapturedLog log;
-        if (c.refusal.empty()) {
+        if (refusal.empty()) {
             verify_package_signature(context, package, "ombrix32_v2.1.6.msi");
-            EXPECT_EQ(log.has("signature of ombrix32_v2.1.6.msi verified"), !c.key.empty()) << log.text();
+            EXPECT_EQ(log.has("signature of ombrix32_v2.1.6.msi verified"), !key.empty()) << log.text();
             EXPECT_TRUE(fakes.window.entries("box").empty() && fakes.files.file_exists(package));
-            const Strings signed_call{"om-release-1\nombrix32_v2.1.6.msi\n" + package};
-            EXPECT_EQ(verifier.calls, c.key.empty() ? Strings{} : signed_call);
+            EXPECT_EQ(verifier.calls,
+                      key.empty() ? Strings{} : Strings{"om-release-1\nombrix32_v2.1.6.msi\n" + package});
             continue;
         }
-        fakes.processes.starts.clear();
         EXPECT_THROW(verify_package_signature(context, package, "ombrix32_v2.1.6.msi"), ProgramEnded);
-        EXPECT_TRUE(log.has("package ombrix32_v2.1.6.msi refused: " + c.refusal)) << log.text();
+        EXPECT_TRUE(log.has("package ombrix32_v2.1.6.msi refused: " + refusal)) << log.text();
         EXPECT_EQ(fakes.window.entries("box"), Strings{"box The package ombrix32_v2.1.6.msi was not installed: " +
-                                                       c.refusal + ". It has been deleted.\r\n\r\nLog: " + log.path()});
-        EXPECT_FALSE(fakes.files.file_exists(package) || fakes.files.file_exists(package + ".sig"));
+                                                       refusal + ". It has been deleted.\r\n\r\nLog: " + log.path()});
+        EXPECT_TRUE(fakes.files.files.empty());
         ASSERT_EQ(fakes.processes.starts.size(), 1u);
-        EXPECT_EQ(fakes.processes.starts[0].command_line, "\"" + main_exe + "\"");
+        EXPECT_EQ(fakes.processes.starts[0].command_line, "\"C:\\Ombrix\\ombrix32.exe\"");
     }
 }
 

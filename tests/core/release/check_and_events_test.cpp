@@ -1,5 +1,6 @@
 #include "common/text.hpp"
 #include "download/request_events.hpp"
+#include "download/transfer.hpp"
 #include "release/get_new_version.hpp"
 #include "release/release_request.hpp"
 
@@ -7,21 +8,20 @@
 #include "support/captured_log.hpp"
 
 #include <functional>
-#include <optional>
 
 namespace om {
 namespace {
 
 using namespace test;
+using Strings = std::vector<std::string>;
 
 struct Check : ReleaseSession {
     const std::string url = "http://127.0.0.1/rel/file.bin";
     Check() { ensure_request_object(context); }
-    // Fetches the file, whose response is `body` in `chunks`, with "Content-Length" `length` ("-": none).
+    // Fetches the file, served as `body` in `chunks`, with "Content-Length" `length` ("-": none).
     void fetch(const std::string& body, std::vector<std::size_t> chunks = {}, const std::string& length = "")
     {
-        http.responses[url] =
-            FakeResponse{.body = body, .chunks = chunks, .headers = {}, .no_content_length = length == "-"};
+        http.responses[url] = {.body = body, .chunks = chunks, .no_content_length = length == "-"};
         if (!length.empty() && length != "-")
             http.responses[url].headers["Content-Length"] = length;
         fakes.window.log.clear();
@@ -36,15 +36,15 @@ const std::string up_to_date = "Congratulations you have the latest version of O
 TEST_F(Check, ThreeRequestsInOrderWithTheFixedSettings)
 {
     EXPECT_EQ(get_new_version(context), "v.2.1.5");
-    EXPECT_EQ(http.sent, (std::vector<std::string>{support_url, page_url, exe_url}));
-    EXPECT_EQ(http.user_agents, (std::vector<std::string>(3, "MyCustomUser")));
     // Each request: time-outs, open, header, then send; the events run inside send.
-    EXPECT_EQ(std::vector<std::string>(http.log.begin(), http.log.begin() + 9),
-              (std::vector<std::string>{"timeouts 2000 2000 2000 2000", "open GET " + support_url + " false",
-                                        "header User-Agent: MyCustomUser", "keep_body 1", "send", "start 200 text/html",
-                                        "data " + std::to_string(listing("").size()), "finished", "text"}));
+    EXPECT_EQ(Strings(http.log.begin(), http.log.begin() + 9),
+              (Strings{"timeouts 2000 2000 2000 2000", "open GET " + support_url + " false",
+                       "header User-Agent: MyCustomUser", "keep_body 1", "send", "start 200",
+                       "data " + std::to_string(http.responses[support_url].body.size()), "finished", "text"}));
+    EXPECT_EQ(http.entries("open"), (Strings{"open GET " + support_url + " false", "open GET " + page_url + " false",
+                                             "open GET " + exe_url + " false"}));
+    EXPECT_EQ(http.entries("header").size(), 3u);
     EXPECT_FALSE(s.awaiting_support_list || s.awaiting_page || s.awaiting_exe_list);
-    EXPECT_EQ(s.exe_address, "127.0.0.1/rel//latest_omexe/");
     EXPECT_EQ(fakes.window.text(platform::Control::RichTextBox1), "New Feature Update \n\r> faster \n\r> smaller ");
     EXPECT_EQ(label1(), up_to_date + "2.1.5 <msi>.");
 }
@@ -67,6 +67,7 @@ TEST_F(Check, PageAndListingsDecideWhatIsOffered)
         {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "", "v.2.1.5", "v2.1.5", "exe"},
         {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.6.exe", "om_exe.v.2.1.6.exe", "v.2.1.5", "v2.1.5", ""},
         {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.3.exe", "", "v.2.1.5", "v2.1.5", ""},
+        {"2.1.5", "(v.2.1.5)", "", "om_exe.v.2.1.12345678901.exe", "", "v.2.1.5", "v2.1.5", ""}, // window ends early
         {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "", "v.2.1.5", "v2.1.5", "msi support"},
         {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "up_support_a.exe", "v.2.1.5", "v2.1.5", "msi"},
         {"2.1.4", "(v.2.1.4)", evil_support, evil_exe, "", "v.2.1.4", "v2.1.4", ""}};
@@ -86,7 +87,7 @@ TEST_F(Check, PageAndListingsDecideWhatIsOffered)
     }
     EXPECT_EQ(s.exe_version_parts, (std::array<std::int16_t, 3>{2, 1, 3}));
     // After the support listing, with no other flag set, its body is also kept as received bytes.
-    EXPECT_EQ(std::string(s.received_bytes.begin(), s.received_bytes.end()), listing(evil_support));
+    EXPECT_EQ(received(), http.responses[support_url].body);
 }
 
 // A check that fails says why in Label1, aborts the request in flight and makes no decision.
@@ -147,16 +148,17 @@ TEST_F(Check, HostileLengthsAndTheSizeLimit)
 
 TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
 {
-    std::optional<test::CapturedLog> log(std::in_place);
-    fetch(std::string(1000, 'x'), {400, 400, 200});
-    EXPECT_EQ(log->text().find("Content-Length"), std::string::npos) << log->text();
-    EXPECT_EQ(fakes.window.log,
-              (std::vector<std::string>{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
+    {
+        test::CapturedLog log;
+        fetch(std::string(1000, 'x'), {400, 400, 200});
+        EXPECT_EQ(log.text().find("Content-Length"), std::string::npos) << log.text();
+    }
+    EXPECT_EQ(fakes.window.log, (Strings{"show", "on_top", "max=1000", "value=400", "value=800", "value=1000"}));
     // A chunk that would pass the maximum moves nothing and processes no messages.
     fakes.window.set_progress_value(0);
     const int yields_before = fakes.window.yields;
     fetch(std::string(1200, 'y'), {}, "1000 bytes");
-    EXPECT_EQ(fakes.window.entries("value="), std::vector<std::string>{});
+    EXPECT_EQ(fakes.window.entries("value="), Strings{});
     EXPECT_EQ(fakes.window.yields - yields_before, 1); // the one of the response start
     EXPECT_EQ(received(), std::string(1200, 'y'));
     // Lengths a long long does not hold leave the maximum as it was, the value going on; past its range a
@@ -164,10 +166,10 @@ TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
     for (const std::string length : {"-", "-99999999999999999999", "-5", "99999999999999999999", "9223372036854775807",
                                      "340282366920938463463374607431768211456"}) {
         fakes.window.set_progress_value(900);
-        log.emplace();
+        test::CapturedLog log;
         fetch(std::string(300, 'z'), {50, 50, 200}, length);
-        EXPECT_EQ(log->has("Content-Length \"" + length + "\" is no usable byte count"), length != "-") << log->text();
-        EXPECT_EQ(fakes.window.log, (std::vector<std::string>{"show", "on_top", "value=950", "value=1000"})) << length;
+        EXPECT_EQ(log.has("Content-Length \"" + length + "\" is no usable byte count"), length != "-") << log.text();
+        EXPECT_EQ(fakes.window.log, (Strings{"show", "on_top", "value=950", "value=1000"})) << length;
         EXPECT_EQ(context.download.expected_bytes, length[0] == '-' ? -1 : 9223372036854775807) << length;
     }
     fetch("first");
@@ -181,41 +183,63 @@ TEST_F(Check, ProgressAndRoutingOfFinishedResponses)
     EXPECT_EQ(context.download.status, 404);
 }
 
-TEST_F(Check, StreamedDownloadGoesToTheSinkOnlyWithinItsLength)
+TEST_F(Check, DownloadGoesToItsFileOnlyWhenWholeAndWithinItsLength)
 {
-    // Body, Content-Length, whether the disk is full; what is written, the last request event. Past its
-    // announced length a transfer is aborted at the chunk that passes it, that chunk unwritten.
-    using Case = std::tuple<std::string, std::string, bool, std::string, std::string>;
-    for (const auto& [body, length, unwritable, written, last] :
-         {Case{"0123456789", "", false, "0123456789", "finished"},
-          {"0123456789AB", "10", false, "0123456789", "abort"},
-          {"0123456789", "", true, "", "finished"},
-          {"x", "0", false, "", "abort"}}) {
-        if (unwritable)
+    // Served in a chunk of 4 and one of 10, with "Content-Length" `length` ("": the body's size, "-":
+    // none); `restart`: the server answers a resumed download whole after the first chunk. Past its
+    // announced length a transfer is aborted at the chunk that passes it.
+    // `disk`: "full" fails every write, "busy" cannot be emptied for the server's start over.
+    struct Case {
+        long status;
+        std::string body, length;
+        bool restart;
+        std::string disk, kept;
+        double progress;
+    } cases[] = {{200, "0123456789", "", false, "", "0123456789", 10},
+                 {200, "0123456789AB", "10", false, "", "", 4},
+                 {200, "0123456789", "", false, "full", "", 10},
+                 {200, "x", "0", false, "", "", 0},
+                 {404, "<html>", "", false, "", "", 6},
+                 {0, "x", "", false, "", "", 1},
+                 {200, "0123456789", "", true, "", "0123456789", 10},
+                 {200, "0123456789", "-", true, "", "0123456789", 10},
+                 {200, "0123456789", "", true, "busy", "", 10},
+                 {200, "0123456789", "12", true, "", "", 10}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body + " " + c.length + " " + std::to_string(c.restart) + " " + c.disk);
+        fakes.files = FakeFiles{};
+        if (c.disk == "full")
             fakes.files.unwritable.insert("C:\\file.bin");
-        auto writer = fakes.files.begin_write("C:\\file.bin");
-        context.download = Context::Download{};
-        context.download.sink = writer.get();
-        context.req->keep_body(false);
+        if (c.disk == "busy")
+            fakes.files.undeletable.insert("C:\\file.bin");
+        http.responses[url] = {
+            .status = c.status, .body = c.body, .chunks = {4, 10}, .no_content_length = c.length == "-"};
+        if (!c.length.empty() && c.length != "-")
+            http.responses[url].headers["Content-Length"] = c.length;
+        http.responses[url].restart_after = c.restart ? 1 : -1;
+        http.log.clear();
         s.received_bytes = {1, 2, 3};
-        fetch(body, {5, 5, 2}, length);
-        writer->commit();
-        const auto& file = fakes.files.files["C:\\file.bin"];
-        EXPECT_EQ(std::string(file.begin(), file.end()), written) << body;
-        const long long announced = length.empty() ? static_cast<long long>(body.size()) : std::stoll(length);
-        EXPECT_EQ(context.download.received_bytes, std::min<long long>(announced, 10)) << body;
-        EXPECT_EQ(context.download.expected_bytes, announced) << body;
-        EXPECT_EQ(context.download.write_failed, written != body) << body;
-        EXPECT_EQ(http.log.back(), last);
+        fakes.window.set_progress_value(0);
+        bool sound = true;
+        try {
+            fetch_to_file(context, "127.0.0.1/rel/file.bin", "C:\\file.bin");
+        } catch (const StepFailed&) {
+            sound = false;
+        }
+        const auto file = fakes.files.files.find("C:\\file.bin");
+        EXPECT_EQ(file == fakes.files.files.end() ? "" : std::string(file->second.begin(), file->second.end()), c.kept);
+        EXPECT_EQ(sound, !c.kept.empty());
+        EXPECT_EQ(fakes.window.progress_value(), c.progress);
         EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));
         EXPECT_EQ(http.entries("body").size(), 0u);
+        EXPECT_EQ(http.entries("abort").size(), c.progress < static_cast<double>(c.body.size()) ? 1u : 0u);
     }
+    EXPECT_EQ(http.entries("keep_body").back(), "keep_body 1"); // later requests read their bodies again
 }
 
 TEST_F(Check, ErrorEndsTheProgram)
 {
-    http.responses[url] =
-        FakeResponse{.body = "abc", .chunks = {1, 1, 1}, .headers = {}, .error_event = true, .chunks_before_error = 1};
+    http.responses[url] = {.body = "abc", .chunks = {1, 1, 1}, .error_after = 1};
     fakes.window.set_top(6000);
     context.req->open("GET", url, false);
     EXPECT_THROW(context.req->send(), ProgramEnded);
@@ -233,7 +257,7 @@ TEST_F(Check, ErrorEndsTheProgram)
     EXPECT_NEAR(fakes.clock.monotonic - start, 2050, 50);
 
     // Inside a check, the program ends before anything else happens.
-    http.responses[page_url].error_event = true;
+    http.responses[page_url].error_after = 0;
     EXPECT_THROW(get_new_version(context), ProgramEnded);
     EXPECT_EQ(http.entries("abort").size(), 0u);
 
@@ -242,7 +266,7 @@ TEST_F(Check, ErrorEndsTheProgram)
     RequestEvents events{context};
     const std::string proxy = "The proxy 127.0.0.1:3128 asks for a user name and password (HTTP 407).";
     EXPECT_THROW(events.on_error(platform::proxy_credentials_required, proxy), ProgramEnded);
-    EXPECT_EQ(fakes.window.entries("box"), std::vector<std::string>{"box " + proxy + "\r\n\r\nLog: " + log.path()});
+    EXPECT_EQ(fakes.window.entries("box"), Strings{"box " + proxy + "\r\n\r\nLog: " + log.path()});
     EXPECT_TRUE(log.has("End: a proxy asks for credentials")) << log.text();
 }
 

@@ -17,7 +17,7 @@ TEST(HtmlToText, TagsBreaksAndEntitiesInTheirOrder)
     const char* cases[] = {"a<br>b", "a b", "a<BR>b", "a b", "a<br/>b", "ab", "<td>a</td><td>b</td>", "ab",
                            "x&amp;gt;y", "x&gt;y", "&lt;b&gt;", "<b>", "a&NBSP;&nbsp;b", "a b", "X&GT;y&Lt;z&AMP;",
                            "X>y<z&", "\r\n\t a \f\v b \n", " a b ", "a<p\nclass=x>b<c", "ab<c", "a < b <br> c",
-                           "a < b c", "a<x<br>y>b", "ab", "<<br>>", "", "", ""};
+                           "a < b c", "a<x<br>y>b", "ab", "<<br>>", "", "R&D &amp", "R&D &amp", "", ""};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases); i += 2)
         EXPECT_EQ(html_to_text(cases[i]), cases[i + 1]) << cases[i];

@@ -1,225 +1,188 @@
 #include "report/ftp_class.hpp"
 #include "report/ftp_date.hpp"
-#include "support/fake_ftp.hpp"
 #include "support/support.hpp"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace om {
 namespace {
 
 using platform::FileTime;
+using Strings = std::vector<std::string>;
 
-// 2024-03-05 10:20:30 as a file time, computed from the day count 1601-01-01 .. 2024-03-05 (154561).
+// 2024-03-05 10:20:30, from the day count 1601-01-01 .. 2024-03-05 (154561), and its date.
 const FileTime march_fifth = FileTime::from_ticks((154561ULL * 86400 + 10 * 3600 + 20 * 60 + 30) * 10'000'000);
+const double march_fifth_date = 45356.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0;
 
 struct FtpClassTest : ::testing::Test {
     test::FakeFiles files;
-    test::FakeFtp server{files};
+    test::FakeFtp server{&files};
     test::ScriptedWindow window;
     FTPClass ftp{server, window};
 
-    void open() { ASSERT_TRUE(ftp.OpenFTP("10.0.0.5", "kelvane", "7rKp#Lwe=T%d")); }
+    void open(bool passive = false) { ASSERT_TRUE(ftp.OpenFTP("10.0.0.5", "kelvane", "pw", passive)); }
 };
 
-TEST(FtpDate, ConvertsFileTimesToDayCountsWithoutZoneChange)
+TEST(FtpDate, FileTimesBecomeDayCountsFromTheEndOf1899)
 {
-    EXPECT_EQ(*date_of_file_time(FileTime::from_ticks(109205ULL * 86400 * 10'000'000)), 0.0); // 1899-12-30
-    // 2000-01-01 is day 36526; 18:00 is three quarters of a day; fractions of a second are dropped.
-    const std::uint64_t y2k = 145731ULL * 86400;
-    EXPECT_DOUBLE_EQ(*date_of_file_time(FileTime::from_ticks((y2k + 18 * 3600) * 10'000'000 + 9'999'999)), 36526.75);
-    EXPECT_DOUBLE_EQ(*date_of_file_time(march_fifth), 45356.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0);
-    // Before 30 December 1899 the day count is negative and the time still counts away from zero.
-    EXPECT_DOUBLE_EQ(*date_of_file_time(FileTime::from_ticks((109204ULL * 86400 + 6 * 3600) * 10'000'000)), -1.25);
-    EXPECT_DOUBLE_EQ(*date_of_file_time(FileTime{0, 0}), -109205.0); // 1601-01-01
-    // The last second of 9999 converts; the year 10000 and file times with the top bit set do not.
-    EXPECT_TRUE(date_of_file_time(FileTime::from_ticks((3067671ULL * 86400 - 1) * 10'000'000)));
-    EXPECT_FALSE(date_of_file_time(FileTime::from_ticks(3067671ULL * 86400 * 10'000'000)));
+    // Days since 1601, seconds of the day, the date. Before 30 December 1899 the day count is
+    // negative and the time still counts away from zero; fractions of a second are dropped; years past
+    // 9999 and file times with the top bit set do not convert.
+    const std::tuple<std::uint64_t, std::uint64_t, std::optional<double>> cases[] = {
+        {109205, 0, 0.0},
+        {145731, 18 * 3600, 36526.75},
+        {154561, 37230, march_fifth_date},
+        {109204, 6 * 3600, -1.25},
+        {0, 0, -109205.0},
+        {3067670, 86399, 2958465 + 86399 / 86400.0},
+        {3067671, 0, std::nullopt}};
+    for (const auto& [days, seconds, date] : cases) {
+        const auto got = date_of_file_time(FileTime::from_ticks((days * 86400 + seconds) * 10'000'000 + 9'999'999));
+        EXPECT_EQ(got, date) << days;
+    }
     EXPECT_FALSE(date_of_file_time(FileTime{0, 0x80000000u}));
 }
 
-TEST_F(FtpClassTest, ClosedObjectAnswersFalseWithoutTraffic)
+TEST_F(FtpClassTest, OpensListsFoldersApartAndClosesEveryHandle)
 {
-    files.files["C:\\a.txt"] = {'a'};
-    EXPECT_EQ(ftp.CurrentFolder(), "");
-    EXPECT_FALSE(ftp.SetCurrentFolder("x"));
-    EXPECT_FALSE(ftp.CreatFolder("x"));
-    EXPECT_FALSE(ftp.DeleteFolder("x"));
-    EXPECT_FALSE(ftp.FolderExists("x"));
-    EXPECT_FALSE(ftp.FileExists("x"));
-    EXPECT_FALSE(ftp.GetFile("x", "C:\\b.txt", true));
-    EXPECT_FALSE(ftp.PutFile("C:\\a.txt", "x", true));
-    EXPECT_FALSE(ftp.DeleteFile("x"));
-    EXPECT_FALSE(ftp.RenameFile("x", "y"));
-    ftp.Refresh();
-    ftp.CloseFTP();
-    EXPECT_TRUE(server.log.empty());
-    EXPECT_EQ(files.files.size(), 1u);
-
-    // After a session was opened and closed, the same holds.
-    server.put_remote_file("x", "remote");
+    constexpr auto folder = platform::file_attribute_directory;
+    server.listing = {{"check", folder},        {"huge.iso", 0, {0, 0x80000000u}, 5ULL << 30},
+                      {"locked.txt", 1, {}, 1}, {"report.txt", 0, march_fifth, 5},
+                      {"check/inner.txt"},      {"ups", folder}};
     open();
-    ftp.CloseFTP();
-    EXPECT_EQ(ftp.hFTP, 0u);
-    EXPECT_EQ(server.open_handles(), 0u);
-    const std::size_t calls = server.log.size();
-    EXPECT_FALSE(ftp.FileExists("x"));
-    EXPECT_FALSE(ftp.DeleteFile("x"));
-    EXPECT_EQ(ftp.CurrentFolder(), "");
-    EXPECT_EQ(server.log.size(), calls);
-    EXPECT_EQ(ftp.Files().count(), 1u); // the collections are left as they were
-}
-
-TEST_F(FtpClassTest, OpensActiveByDefaultPassiveWhenAskedAndListsFoldersApart)
-{
-    server.put_remote_file("report.txt", "12345", march_fifth);
-    server.remote["locked.txt"] = {{'x'}, false, platform::file_attribute_readonly, {}, 0};
-    server.remote["huge.iso"] = {{}, false, 0, {}, 5ULL << 30};
-    server.add_remote_folder("check");
-    server.add_remote_folder("ups");
-    server.put_remote_file("check/inner.txt", "not listed");
-
-    open();
-    EXPECT_NE(ftp.hFTP, 0u);
     EXPECT_EQ(ftp.Site(), "10.0.0.5");
-    ASSERT_GE(server.log.size(), 4u);
-    EXPECT_EQ(server.log[0], "open FTP Client 1 0");
-    EXPECT_EQ(server.log[1], "option 2=3000");
-    EXPECT_EQ(server.log[2], "connect 10.0.0.5:21 kelvane 7rKp#Lwe=T%d 1 0");
-    EXPECT_EQ(server.log[3], "find *");
-
+    EXPECT_EQ(server.log, (Strings{"open FTP Client 1 0", "option 2=3000", "connect 10.0.0.5:21 kelvane pw 1 0",
+                                   "find *", "close 3"})); // the listing search is closed once walked
     EXPECT_EQ(ftp.Files().count(), 3u);
     EXPECT_EQ(ftp.Folders().count(), 2u);
-    EXPECT_TRUE(ftp.Folders().contains("CHECK"));
-    EXPECT_FALSE(ftp.Files().contains("check"));
-    EXPECT_FALSE(ftp.Files().contains("inner.txt"));
-    const FTPFileClass report = *ftp.Files().find("report.txt");
+    EXPECT_TRUE(ftp.Folders().contains("CHECK") && !ftp.Files().contains("check"));
+    const FTPFileClass report = ftp.Files().item(3);
+    EXPECT_EQ(report.FileName, "report.txt");
     EXPECT_EQ(report.FileSize, 5);
-    EXPECT_DOUBLE_EQ(report.ModifyDate, 45356.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0);
+    EXPECT_DOUBLE_EQ(report.ModifyDate, march_fifth_date);
     EXPECT_FALSE(report.ReadOnly);
     EXPECT_TRUE(ftp.Files().find("locked.txt")->ReadOnly);
     EXPECT_EQ(ftp.Files().find("huge.iso")->FileSize, 2147483647);
-    EXPECT_EQ(server.open_handles(), 2u); // the listing search is closed once walked
+    EXPECT_EQ(ftp.Files().find("huge.iso")->ModifyDate, 0.0); // no date: 0
+    EXPECT_THROW(ftp.Files().item(0), StepFailed);
+    EXPECT_THROW(ftp.Files().item(4), StepFailed);
 
     server.log.clear();
-    ASSERT_TRUE(ftp.OpenFTP("10.0.0.5", "kelvane", "7rKp#Lwe=T%d", true)); // closes the old one first
-    EXPECT_EQ(server.open_handles(), 2u);
-    EXPECT_EQ(server.log[0].substr(0, 6), "close ");
-    EXPECT_NE(std::find(server.log.begin(), server.log.end(), "connect 10.0.0.5:21 kelvane 7rKp#Lwe=T%d 1 134217728"),
-              server.log.end());
+    open(true); // closes the old connection first
+    EXPECT_EQ(Strings(server.log.begin(), server.log.begin() + 5),
+              (Strings{"close 2", "close 1", "open FTP Client 1 0", "option 2=3000",
+                       "connect 10.0.0.5:21 kelvane pw 1 134217728"}));
     ftp.CloseFTP();
-    EXPECT_EQ(server.open_handles(), 0u);
+    EXPECT_EQ(server.open.size(), 0u);
+    EXPECT_EQ(ftp.hFTP, 0u);
     EXPECT_TRUE(window.entries("box").empty());
 }
 
-TEST_F(FtpClassTest, FailedConnectionShowsOneBoxAndLeavesTheObjectClosed)
+TEST_F(FtpClassTest, FailedOpenLeavesTheObjectClosedAndSilentlyRefusesEverything)
 {
-    server.password = "other";
-    EXPECT_FALSE(ftp.OpenFTP("10.0.0.5", "kelvane", "7rKp#Lwe=T%d", true));
-    EXPECT_EQ(ftp.hFTP, 0u);
-    EXPECT_EQ(server.open_handles(), 0u);
-    EXPECT_EQ(window.entries("box"), std::vector<std::string>{"box Internet connection timed out"});
-    EXPECT_FALSE(ftp.FileExists("x"));
-    EXPECT_EQ(server.log.back(), "close 100");
+    files.files["C:\\a.txt"] = {'a'};
+    server.listing = {{"x"}};
+    for (const std::string failing : {"open", "connect", "closed again"}) {
+        SCOPED_TRACE(failing);
+        server.failing = {failing};
+        window.log.clear();
+        EXPECT_EQ(ftp.OpenFTP("10.0.0.5", "kelvane", "pw"), failing == "closed again");
+        ftp.CloseFTP();
+        EXPECT_EQ(ftp.hFTP, 0u);
+        EXPECT_EQ(server.open.size(), 0u);
+        EXPECT_EQ(ftp.Files().count(), failing == "closed again" ? 1u : 0u); // the listing stays as it was
+        const Strings box{"box Internet connection timed out"};
+        EXPECT_EQ(window.entries("box"), failing == "connect" ? box : Strings{});
+        server.log.clear();
+        EXPECT_EQ(ftp.CurrentFolder(), "");
+        EXPECT_FALSE(ftp.SetCurrentFolder("x") || ftp.CreatFolder("y") || ftp.DeleteFolder("x") ||
+                     ftp.FolderExists("x") || ftp.FileExists("x") || ftp.GetFile("x", "C:\\b.txt", true) ||
+                     ftp.PutFile("C:\\a.txt", "z", true) || ftp.DeleteFile("x") || ftp.RenameFile("x", "y"));
+        ftp.Refresh();
+        EXPECT_TRUE(server.log.empty());
+        EXPECT_EQ(files.files.size(), 1u);
+    }
 }
 
-TEST_F(FtpClassTest, DuplicateNameIgnoringCaseEndsRefreshWithAnError)
+TEST_F(FtpClassTest, DuplicateNameIgnoringCaseEndsTheListingWithAnError)
 {
-    server.put_remote_file("Report.txt", "a");
-    server.put_remote_file("report.TXT", "b");
-    EXPECT_THROW(ftp.OpenFTP("10.0.0.5", "kelvane", "7rKp#Lwe=T%d"), StepFailed);
+    server.listing = {{"Report.txt"}, {"report.TXT"}};
+    EXPECT_THROW(ftp.OpenFTP("10.0.0.5", "kelvane", "pw"), StepFailed);
     EXPECT_NE(ftp.hFTP, 0u); // connected: the error came from the listing
     EXPECT_EQ(ftp.Files().count(), 1u);
-    EXPECT_TRUE(ftp.FileExists("Report.txt"));
-    // A file and a folder of the same name go to different collections.
-    server.remote.erase("report.TXT");
-    server.add_remote_folder("REPORT.txt");
-    EXPECT_NO_THROW(ftp.Refresh());
+    // The next listing first closes the broken-off search; a file and a folder of one name go apart.
+    server.listing[1].attributes = platform::file_attribute_directory;
+    ftp.Refresh();
     EXPECT_EQ(ftp.Files().count(), 1u);
     EXPECT_EQ(ftp.Folders().count(), 1u);
     ftp.CloseFTP();
-    EXPECT_EQ(server.open_handles(), 0u); // the service dropped the interrupted search with its connection
+    EXPECT_EQ(server.open.size(), 0u);
 }
 
-TEST_F(FtpClassTest, PutFileReplacesOnlyWhenAllowed)
+TEST_F(FtpClassTest, FileAndFolderOperations)
 {
-    files.files["C:\\Ombrix\\new.txt"] = {'n', 'e', 'w'};
-    server.put_remote_file("old.txt", "old");
+    server.listing = {{"data.bin", 0, march_fifth}, {"old.txt"}, {"check", platform::file_attribute_directory}};
+    files.files["C:\\new.txt"] = {'n'};
+    files.files["C:\\data.bin"] = {'l'};
     open();
     server.log.clear();
-    EXPECT_FALSE(ftp.PutFile("C:\\Ombrix\\new.txt", "old.txt"));
-    EXPECT_EQ(server.remote_text("old.txt"), "old");
-    ASSERT_EQ(server.log.size(), 2u); // the search and its closing: nothing deleted, nothing sent
-    EXPECT_EQ(server.log[0], "find old.txt");
-    EXPECT_EQ(server.log[1].substr(0, 6), "close ");
-
-    EXPECT_TRUE(ftp.PutFile("C:\\Ombrix\\new.txt", "old.txt", true));
-    EXPECT_EQ(server.remote_text("old.txt"), "new");
-    EXPECT_EQ(server.log[server.log.size() - 2], "delete old.txt");
-    EXPECT_EQ(server.log.back(), "put C:\\Ombrix\\new.txt -> old.txt 2");
-
-    EXPECT_TRUE(ftp.PutFile("C:\\Ombrix\\new.txt", "fresh.txt"));
-    EXPECT_EQ(server.remote_text("fresh.txt"), "new");
-    EXPECT_FALSE(ftp.PutFile("C:\\Ombrix\\missing.txt", "other.txt"));
-    EXPECT_EQ(server.remote_text("other.txt"), "<missing>");
-    ftp.CloseFTP();
-}
-
-TEST_F(FtpClassTest, GetFileKeepsOrReplacesTheLocalFileAndTakesTheListedTime)
-{
-    server.put_remote_file("data.bin", "remote bytes", march_fifth);
-    files.files["C:\\d\\data.bin"] = {'l', 'o', 'c', 'a', 'l'};
-    open();
-    EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\d\\data.bin"));
-    EXPECT_EQ(files.files["C:\\d\\data.bin"], (std::vector<std::uint8_t>{'l', 'o', 'c', 'a', 'l'}));
-
-    EXPECT_TRUE(ftp.GetFile("data.bin", "C:\\d\\data.bin", true));
-    EXPECT_EQ(std::string(files.files["C:\\d\\data.bin"].begin(), files.files["C:\\d\\data.bin"].end()),
-              "remote bytes");
-    EXPECT_EQ(server.local_times["C:\\d\\data.bin"], march_fifth);
-    EXPECT_EQ(server.log.back(), "get data.bin -> C:\\d\\data.bin 0 32 0");
-
-    EXPECT_FALSE(ftp.GetFile("absent.bin", "C:\\d\\new.bin"));
-    EXPECT_EQ(files.files.count("C:\\d\\new.bin"), 0u);
-    EXPECT_EQ(ftp.last_found().attributes, 0u);
+    // Uploads replace a remote file only when asked, after deleting it.
+    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "OLD.txt"));
+    EXPECT_EQ(server.log, (Strings{"find OLD.txt", "close 4"}));
+    EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "old.txt", true));
+    EXPECT_EQ(Strings(server.log.end() - 2, server.log.end()),
+              (Strings{"delete old.txt", "put C:\\new.txt -> old.txt 2"}));
+    server.failing = {"delete"};
+    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "old.txt", true));
+    EXPECT_EQ(server.log.back(), "delete old.txt");
+    EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "fresh.txt"));
+    EXPECT_FALSE(ftp.PutFile("C:\\missing.txt", "other.txt"));
+    // Downloads replace a local file only when asked, and take the listed time.
+    EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\data.bin"));
+    EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'l'});
+    EXPECT_TRUE(ftp.GetFile("data.bin", "C:\\data.bin", true));
+    EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'r'});
+    EXPECT_EQ(
+        Strings(server.log.end() - 2, server.log.end()),
+        (Strings{"get data.bin -> C:\\data.bin 0 32 0", "times C:\\data.bin " + std::to_string(march_fifth.ticks())}));
+    EXPECT_FALSE(ftp.GetFile("absent.bin", "C:\\new.bin"));
+    EXPECT_EQ(files.files.count("C:\\new.bin"), 0u);
     EXPECT_EQ(ftp.last_found().file_name[0], '\0');
-    ftp.CloseFTP();
-}
-
-TEST_F(FtpClassTest, FolderOperationsAndExistenceTests)
-{
-    server.add_remote_folder("check");
-    server.put_remote_file("check/a.txt", "a", march_fifth);
-    server.put_remote_file("b.txt", "b");
-    open();
+    server.failing = {"get"};
+    EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\other.bin"));
+    EXPECT_EQ(server.log.back(), "get data.bin -> C:\\other.bin 0 32 0");
+    // Folders and names.
+    EXPECT_TRUE(ftp.FolderExists("check") && ftp.FileExists("check") && ftp.FileExists("OLD.TXT"));
+    EXPECT_FALSE(ftp.FolderExists("old.txt") || ftp.FolderExists("c.txt") || ftp.FileExists("c.txt"));
     EXPECT_EQ(ftp.CurrentFolder(), "/");
-    server.current_folder_reply_counts_nul = true;
+    server.pwd_counts_nul = true;
     EXPECT_EQ(ftp.CurrentFolder(), "/");
-    server.current_folder_reply_counts_nul = false;
-    EXPECT_TRUE(ftp.FolderExists("check"));
-    EXPECT_FALSE(ftp.FolderExists("b.txt"));
-    EXPECT_TRUE(ftp.FileExists("b.txt"));
-    EXPECT_TRUE(ftp.FileExists("check")); // a folder counts too
-    EXPECT_FALSE(ftp.FileExists("c.txt"));
-
+    server.listing.pop_back(); // a changed folder shows after a change of folder, not before
+    server.failing = {"cd"};
+    EXPECT_FALSE(ftp.SetCurrentFolder("check"));
+    EXPECT_TRUE(ftp.Folders().contains("check"));
+    server.failing = {"pwd"};
     EXPECT_TRUE(ftp.SetCurrentFolder("check"));
+    EXPECT_FALSE(ftp.Folders().contains("check"));
+    EXPECT_EQ(ftp.CurrentFolder(), "");
+    server.failing = {};
     EXPECT_EQ(ftp.CurrentFolder(), "/check");
-    EXPECT_EQ(ftp.Files().count(), 1u);
-    EXPECT_TRUE(ftp.Files().contains("a.txt"));
-    EXPECT_FALSE(ftp.SetCurrentFolder("nowhere"));
-    EXPECT_TRUE(ftp.Files().contains("a.txt"));
-
-    EXPECT_TRUE(ftp.CreatFolder("sub"));
-    EXPECT_FALSE(ftp.CreatFolder("sub"));
-    EXPECT_FALSE(ftp.Folders().contains("sub")); // no refresh
-    EXPECT_TRUE(ftp.RenameFile("a.txt", "z.txt"));
-    EXPECT_EQ(server.remote_text("check/z.txt"), "a");
-    EXPECT_TRUE(ftp.DeleteFile("z.txt"));
-    EXPECT_FALSE(ftp.DeleteFile("z.txt"));
-    EXPECT_TRUE(ftp.DeleteFolder("sub"));
-    EXPECT_FALSE(ftp.FolderExists("sub"));
+    // The other calls answer as the server does.
+    const std::pair<std::string, std::function<bool()>> calls[] = {
+        {"mkdir sub", [&] { return ftp.CreatFolder("sub"); }},
+        {"rmdir sub", [&] { return ftp.DeleteFolder("sub"); }},
+        {"delete z.txt", [&] { return ftp.DeleteFile("z.txt"); }},
+        {"rename a -> b", [&] { return ftp.RenameFile("a", "b"); }}};
+    for (const auto& [entry, run] : calls)
+        for (const bool fails : {false, true}) {
+            server.failing = {fails ? entry.substr(0, entry.find(' ')) : ""};
+            EXPECT_EQ(run(), !fails) << entry;
+            EXPECT_EQ(server.log.back(), entry);
+        }
     ftp.CloseFTP();
-    EXPECT_EQ(server.open_handles(), 0u);
+    EXPECT_EQ(server.open.size(), 0u);
 }
 
 } // namespace
