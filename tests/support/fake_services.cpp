@@ -37,7 +37,7 @@ public:
     bool restart() override // a file in use cannot be emptied
     {
         data_.clear();
-        return !files_.undeletable.count(path_);
+        return !files_.unrestartable.count(path_);
     }
     bool commit() override
     {

@@ -42,7 +42,8 @@ public:
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;
     std::string current = "C:\\";
-    std::set<std::string> unwritable; // paths whose writers fail every write (a full disk)
+    std::set<std::string> unwritable;    // paths whose writers fail every write (a full disk)
+    std::set<std::string> unrestartable; // paths whose writers cannot start over (a file in use)
 
     void put(const std::string& path, const std::string& text) { files[path].assign(text.begin(), text.end()); }
     // The file's content as text; "" when there is no such file.

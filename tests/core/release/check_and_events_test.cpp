@@ -211,7 +211,7 @@ TEST_F(Check, DownloadGoesToItsFileOnlyWhenWholeAndWithinItsLength)
         if (c.disk == "full")
             fakes.files.unwritable.insert("C:\\file.bin");
         if (c.disk == "busy")
-            fakes.files.undeletable.insert("C:\\file.bin");
+            fakes.files.unrestartable.insert("C:\\file.bin");
         http.responses[url] = {
             .status = c.status, .body = c.body, .chunks = {4, 10}, .no_content_length = c.length == "-"};
         if (!c.length.empty() && c.length != "-")
