@@ -37,8 +37,6 @@ public:
     virtual std::string local_form(const std::string& host_path) = 0;
     // Starts a Linux program (its argument vector) without waiting for it.
     virtual void start_host_program(const std::vector<std::string>& arguments) = 0;
-    // Sets a variable of this program's environment, which the programs it starts inherit.
-    virtual void set_environment(const std::string& name, const std::string& value) = 0;
 
     // A built stand-in program of tests/programs by file name.
     std::string program(const std::string& name) { return local_form(OM_TEST_PROGRAMS_BUILT "/" + name); }

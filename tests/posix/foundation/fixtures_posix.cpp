@@ -41,10 +41,6 @@ public:
         if (std::system((command + "&").c_str()) != 0)
             throw std::runtime_error("cannot start " + arguments.at(0));
     }
-    void set_environment(const std::string& name, const std::string& value) override
-    {
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
 
 private:
     static std::string make_root()

@@ -76,10 +76,6 @@ public:
         if (GetProcessId(process.hProcess) != 0)
             CloseHandle(process.hProcess);
     }
-    void set_environment(const std::string& name, const std::string& value) override
-    {
-        SetEnvironmentVariableA(name.c_str(), value.c_str());
-    }
 
 private:
     std::string path_;
