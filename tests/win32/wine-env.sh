@@ -10,7 +10,7 @@
 #     caller already has its own EXIT trap (then the caller calls it);
 #   - Wine's own error messages reach the programs' output (WINEDEBUG err), its fixme notes do not.
 # Helpers: om_wine_stop (stops the wineserver of the prefix and waits for it), om_wine_path UNIX_PATH
-# (the Z: path).
+# (the Z: path of an absolute path).
 export WINEARCH=win64
 export WINEDEBUG=${OM_WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -38,11 +38,7 @@ om_wine_stop() {
   return 0
 }
 
-om_wine_path() {
-  local path=$1
-  [[ $path == /* ]] || path=$PWD/$path
-  printf 'Z:%s\n' "${path//\//\\}"
-}
+om_wine_path() { printf 'Z:%s\n' "${1//\//\\}"; } # an absolute UNIX_PATH
 
 om_wine_cleanup() {
   om_wine_stop
