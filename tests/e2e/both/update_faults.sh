@@ -57,7 +57,6 @@ broken() {
 refusal() {
   local name=$1 page=$2 want=$3 box=$4 gone=$5 args=${6:-/manual} msi=$work/site/ombrix32_v$2.msi quick
   local sys=${WINEPREFIX:-}/drive_c/windows/system32
-  OM_BIN_DIR=$bin && [[ $name != sig_* ]] || OM_BIN_DIR=$bin/signed
   fresh "$page"
   : >"$work/codes.txt"
   quick=$work/site/latest_omexe/om_exe.v.2.1.6.exe
@@ -96,6 +95,7 @@ refusal() {
 # platform | case
 while read -r where row; do
   [ "$where" = both ] || [ "$where" = "$OM_E2E_PLATFORM" ] || continue
+  OM_BIN_DIR=$bin && [[ $row != *" sig_"* ]] || OM_BIN_DIR=$bin/signed # the build that fresh installs
   $row
 done <<'TABLE'
 both  broken msi 404
