@@ -14,6 +14,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
 constexpr const char* line_end = "\r\n";
 #else
@@ -50,7 +51,7 @@ void append_line(const std::string& file, const std::string& line)
 }
 
 #ifdef _WIN32
-int as_msiexec(const std::string& path, std::size_t slash, const char* codes_file)
+int as_msiexec(const std::string& path, std::size_t slash, const char* codes_file, char** argv)
 {
     char codes[256] = {};
     std::size_t length = 0;
@@ -59,27 +60,18 @@ int as_msiexec(const std::string& path, std::size_t slash, const char* codes_fil
         std::fclose(in);
     }
     codes[length] = '\0';
-    const unsigned long code = std::strtoul(codes, nullptr, 10);
+    const int code = std::atoi(codes);
     if (std::FILE* out = std::fopen(codes_file, "wb")) {
         const char* rest = std::strchr(codes, '\n');
         std::fputs(rest ? rest + 1 : "", out);
         std::fclose(out);
     }
     if (code != 0 && code != 3010)
-        return static_cast<int>(code);
-    const std::string real = path.substr(0, slash + 1) + "msiexec_real.exe";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(real.c_str(), ::GetCommandLineA(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return 1;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD real_code = 1;
-    ::GetExitCodeProcess(process.hProcess, &real_code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return real_code == 0 ? static_cast<int>(code) : static_cast<int>(real_code);
+        return code;
+    // The arguments hold no blanks (the installers' names and C:\OmbrixTest\om_msi\), so none is split.
+    const int real_code =
+        static_cast<int>(::_spawnv(_P_WAIT, (path.substr(0, slash + 1) + "msiexec_real.exe").c_str(), argv));
+    return real_code == 0 ? code : real_code;
 }
 #endif
 
@@ -93,7 +85,7 @@ int main(int argc, char** argv)
     std::string line = path.substr(slash + 1);
 #ifdef _WIN32
     if (const char* codes = std::getenv("OM_STAND_IN_CODES"); codes && ::_stricmp(line.c_str(), "msiexec.exe") == 0)
-        return as_msiexec(path, slash, codes);
+        return as_msiexec(path, slash, codes, argv);
 #endif
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];

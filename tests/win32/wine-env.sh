@@ -6,11 +6,10 @@
 #   - each sourcing shell gets a fresh copy of it (cp -a, about 2 s), named after the shell's pid, so
 #     every runner starts from a clean registry and drive C:; copies left by runners that were killed
 #     are removed the next time this file is sourced;
-#   - om_wine_cleanup stops the prefix's wineserver and removes the copy; it runs on exit unless the
-#     caller already has its own EXIT trap (then the caller calls it);
+#   - om_wine_cleanup stops the prefix's wineserver and removes the copy: the caller's EXIT trap runs it;
 #   - Wine's own error messages reach the programs' output (WINEDEBUG err), its fixme notes do not.
 # Helpers: om_wine_stop (stops the wineserver of the prefix and waits for it), om_wine_path UNIX_PATH
-# (the Z: path).
+# (the Z: path of an absolute path).
 export WINEARCH=win64
 export WINEDEBUG=${OM_WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -38,11 +37,7 @@ om_wine_stop() {
   return 0
 }
 
-om_wine_path() {
-  local path=$1
-  [[ $path == /* ]] || path=$PWD/$path
-  printf 'Z:%s\n' "${path//\//\\}"
-}
+om_wine_path() { printf 'Z:%s\n' "${1//\//\\}"; } # an absolute UNIX_PATH
 
 om_wine_cleanup() {
   om_wine_stop
@@ -63,7 +58,3 @@ if [ ! -f "$om_wine_template/.om_ready" ] && ! om_wine_make_template || ! mkdir 
   return 1 2>/dev/null || exit 1
 fi
 rm -f "$WINEPREFIX/.om_ready"
-# A subshell shows its parent's EXIT trap but never runs it, so the cleanup is installed there too.
-if [ -z "$(trap -p EXIT)" ] || [ "${BASHPID:-$$}" != "$$" ]; then
-  trap om_wine_cleanup EXIT
-fi

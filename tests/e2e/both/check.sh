@@ -21,13 +21,17 @@
 # under 64 MB. The proxy rows: posix through http_proxy/no_proxy, Wine through the binary
 # connection settings WinHTTP reads. The site also stands as the proxy: it answers absolute addresses,
 # so a site under ".invalid" is reachable only through it; localhost is on the bypass list.
+# The first run's check-in (to a real FTP server on 127.0.0.1, port 21 when this run may take it) leaves
+# "check/<host>_<address>_<MM.DD.YYYY.HH.MM.SS>.txt" with the bytes of "current_version.txt", which is gone
+# from the installation; a last "/updated" run leaves "ups/up_..." and ends without asking the site.
 # posix also runs the copy off line (unshare -rn): it ends at once, or after showing the connection
 # error for about 2 s with "/manual" (Wine always reports a connection).
 # Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_check_<row>.png.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
-update_begin
+update_begin --port-21
 make_installation --bare
+before=$(date +%s)
 running() { kill -0 "$updater" 2>/dev/null; }
 
 use_proxy() {
@@ -126,7 +130,22 @@ both|proxied|offer|-|ombrix.invalid:8080/ombrix.html|http://ombrix.invalid:8080/
 both|bypassed|offer|-|localhost:PORT/ombrix.html|/latest_omexe/|-|-|cancel
 both|auth407|offer|-|/manual ombrix.invalid:8080/auth407/ombrix.html|http://ombrix.invalid:8080/auth407/support_files/|-|-|box
 TABLE
-[ "$(ls "$work/ftp/check" | wc -l)" = 1 ] || fail "not one check-in report (the first run's): $(ls "$work/ftp/check")"
+name=check-in
+if win; then host='[^_]+'; else host=$(hostname); fi
+report=$(ls "$work/ftp/check")
+IFS=. read -r mo d y h mi sec _ <<<"${report: -23}"
+t=$(date -d "$y-$mo-$d $h:$mi:$sec" +%s) || fail "no time in $report"
+[[ $report =~ ^${host}_[0-9]+(\.[0-9]+){3}_[0-9]{2}\.[0-9]{2}\.[0-9]{4}(\.[0-9]{2}){3}\.txt$ ]] && [ "$t" -ge "$before" ] &&
+  [ "$t" -le "$(date +%s)" ] || fail "not one report of the first run by its name: $report"
+printf 'ombrix 2.1.5\r\n' | cmp -s - "$work/ftp/check/$report" || fail "the report's bytes differ"
+[ ! -e "$inst/current_version.txt" ] || fail "current_version.txt is still there"
+printf 'after update\n' >"$inst/current_version.txt" && : >"$site_log"
+start_copy /updated "$site_page"
+wait "$updater" || fail "the /updated run did not end by itself ($?)"
+ups=$(ls "$work/ftp/ups")
+[[ $ups =~ ^up_${host}_.*\.txt$ ]] && printf 'after update\n' | cmp -s - "$work/ftp/ups/$ups" || fail "ups report $ups"
+[ ! -s "$site_log" ] && [ ! -e "$inst/current_version.txt" ] && [ "$(ls "$work/ftp/check")" = "$report" ] ||
+  fail "the /updated run asked the site, kept current_version.txt or wrote to check/"
 if ! win; then
   for case in "host/ombrix.html 0 1500" "/manual 1900 5000"; do
     read -r argument least most <<<"$case"

@@ -5,15 +5,24 @@
 #   body, or a stall. The updater must end by itself after "Install", leave the installation as it was
 #   (an installer already in om_msi included), install nothing and start no program; a break mid-body
 #   is resumed three times first. The cases run where their platform's HTTP stack is what differs.
-# refusal NAME PAGE WANT BOX: the package is bad or fails (an HTML page as installer, another
+# refusal NAME PAGE WANT BOX GONE [ARGS]: the package is bad or fails (an HTML page as installer, another
 #   version's installer, one Windows Installer refuses (1603), a failing quick update), or msiexec
 #   answers 1618 (busy) or 3010 (restart needed) first. Ombrix WANT is installed, its ombrix32.exe in
 #   place and restarted, a message box was shown (BOX=1) until answered, only a finished update is
-#   recorded and a refused download is gone from om_msi. Reading an installer (libmsi, msi.dll) runs on
-#   both platforms; the real msiexec and its exit codes only under Wine (posix keeps 8 bits of them).
+#   recorded and a refused download (GONE) is gone from om_msi with its .sig. Reading an installer
+#   (libmsi, msi.dll) runs on both platforms; the real msiexec and its exit codes only under Wine (posix
+#   keeps 8 bits of them). The sig_ rows run the build that checks release signatures (bin/signed, with
+#   the tests' key from scripts/release-key.sh) against packages signed by scripts/sign-release.sh: one
+#   whose .sig is missing, does not match its bytes (one byte changed) or was made for another name is
+#   refused before anything changes, also with "/skip_down" and a spoilt installer already in om_msi.
 set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin
+bin=$OM_BIN_DIR
+flip_byte() { # FILE: one byte in the middle changed, the length kept
+  perl -e 'open(F, "+<", $ARGV[0]) or die; binmode F; my $at = int((-s F) / 2); seek F, $at, 0; read F, my $b, 1;
+    seek F, $at, 0; print F chr(ord($b) ^ 0x55); close F or die' "$1"
+}
 
 # The installation's files and their sums, without what every run changes by design: the check-in
 # report's file (uploaded and deleted) and the updater's running copy.
@@ -46,10 +55,18 @@ broken() {
 }
 
 refusal() {
-  local name=$1 page=$2 want=$3 box=$4 msi=$work/site/ombrix32_v$2.msi sys=${WINEPREFIX:-}/drive_c/windows/system32
+  local name=$1 page=$2 want=$3 box=$4 gone=$5 args=${6:-/manual} msi=$work/site/ombrix32_v$2.msi quick
+  local sys=${WINEPREFIX:-}/drive_c/windows/system32
   fresh "$page"
   : >"$work/codes.txt"
+  quick=$work/site/latest_omexe/om_exe.v.2.1.6.exe
+  [[ $name != sig_m* && $name != sig_r* ]] || make_package "$quick" ombrix32.exe="$programs/ombrix32_2.1.6.exe"
+  [[ $name != sig_* ]] || sign_site
   case $name in
+    sig_byte_changed) flip_byte "$msi" ;;
+    sig_missing) rm "$quick.sig" ;;
+    sig_renamed) for f in "$quick"*; do mv "$f" "${f/2.1.6/2.1.7}"; done ;;
+    sig_skip_down) cp "$msi"* "$inst/om_msi/" && flip_byte "$inst/om_msi/ombrix32_v2.1.6.msi" ;;
     page) printf '<html><body>Sign in to the network first</body></html>\n' >"$msi" ;;
     other_version) make_msi 2.1.7 && cp "$work/msi/ombrix32_v2.1.7.msi" "$msi" ;;
     refused) make_msi 2.1.6 refused && cp "$work/msi/ombrix32_v2.1.6-refused.msi" "$msi" ;;
@@ -63,7 +80,7 @@ refusal() {
   fi
   start_site "$work/site"
   OM_STAND_IN_CODES=$(om_wine_path "$work/codes.txt") WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n" \
-    box_shot=${OM_E2E_PLATFORM}_refusal_$name run_update /manual "$site_page"
+    box_shot=${OM_E2E_PLATFORM}_refusal_$name run_update ${args//,/ } "$site_page"
   [ "$((box_shown > 0))" = "$box" ] || fail "$name: message boxes shown: $box_shown"
   [ "$(installed_products)" = "Ombrix $want" ] || fail "$name: installed: $(installed_products)"
   cmp -s "$programs/ombrix32_$want.exe" "$inst/ombrix32.exe" || fail "$name: ombrix32.exe is not $want"
@@ -71,24 +88,29 @@ refusal() {
   restarted || fail "$name: ombrix32.exe was not restarted"
   [[ $(reg LastSuccessRun) == "[Updat$([ "$want" = 2.1.5 ] && echo ing || echo ed)"* ]] ||
     fail "$name: LastSuccessRun: $(reg LastSuccessRun)"
-  case $name in page | other_version) [ ! -e "$inst/om_msi/ombrix32_v2.1.6.msi" ] || fail "$name: refused installer kept" ;; esac
+  [ ! -e "$inst/$gone" ] && [ ! -e "$inst/$gone.sig" ] || fail "$name: the refused $gone or its .sig kept"
   echo "$name: passed"
 }
 
 # platform | case
 while read -r where row; do
   [ "$where" = both ] || [ "$where" = "$OM_E2E_PLATFORM" ] || continue
+  OM_BIN_DIR=$bin && [[ $row != *" sig_"* ]] || OM_BIN_DIR=$bin/signed # the build that fresh installs
   $row
 done <<'TABLE'
 both  broken msi 404
 both  broken msi short
 both  broken quick reset
 posix broken support stall
-both  refusal page 2.1.6 2.1.5 1
-posix refusal other_version 2.1.6 2.1.5 1
-posix refusal quick_fails 2.1.5 2.1.5 1
-win32 refusal refused 2.1.6 2.1.5 1
-win32 refusal busy 2.1.6 2.1.6 0
-win32 refusal restart_needed 2.1.6 2.1.6 1
+both  refusal page 2.1.6 2.1.5 1 om_msi/ombrix32_v2.1.6.msi
+posix refusal other_version 2.1.6 2.1.5 1 om_msi/ombrix32_v2.1.6.msi
+posix refusal quick_fails 2.1.5 2.1.5 1 -
+win32 refusal refused 2.1.6 2.1.5 1 -
+win32 refusal busy 2.1.6 2.1.6 0 -
+win32 refusal restart_needed 2.1.6 2.1.6 1 -
+both  refusal sig_byte_changed 2.1.6 2.1.5 1 om_msi/ombrix32_v2.1.6.msi
+posix refusal sig_missing 2.1.5 2.1.5 1 om_exe.v.2.1.6.exe
+posix refusal sig_renamed 2.1.5 2.1.5 1 om_exe.v.2.1.7.exe
+both  refusal sig_skip_down 2.1.6 2.1.5 1 om_msi/ombrix32_v2.1.6.msi /skip_down,/manual
 TABLE
 echo "$OM_E2E_PLATFORM update faults e2e passed"

@@ -122,14 +122,12 @@ wait_until() { # SECONDS (whole or with a fraction) COMMAND...
   return 1
 }
 
-free_port() {
-  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
 start_report_server() {
   mkdir -p "$work/ftp/check" "$work/ftp/ups"
   local port pid
-  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null; then port=21; else port=$(free_port); fi
+  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null; then port=21; else
+    port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  fi
   rm -f "$work/stop.ready"
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
     '7rKp#Lwe=T%d' 280 "$work/stop" 2>"$work/ftp.log" &
