@@ -2,6 +2,7 @@
 #include "app/do_wait.hpp"
 #include "app/om_update.hpp"
 #include "state/crash_detector.hpp"
+#include "support/captured_log.hpp"
 #include "support/support.hpp"
 
 #include <gtest/gtest.h>
@@ -90,7 +91,9 @@ TEST_F(Handlers, CancelTimerAndClosingEndUnknownButtonOnlyCompactsCountDownAddsD
         app.on_timer(Timer::CountDown);
     EXPECT_EQ(tp.window.text(Control::Label), "Exiting ...");
     EXPECT_EQ(tp.processes.ended, 0);
+    CapturedLog log;
     EXPECT_TRUE(ends_program([&] { app.on_check_now(2); }));
+    EXPECT_TRUE(log.has("End: the user pressed Cancel (or Exit)")) << log.text();
     EXPECT_TRUE(ends_program([&] { app.on_unload(); }));
     EXPECT_TRUE(ends_program([&] { app.on_timer(Timer::KillTimer); }));
     EXPECT_EQ(tp.processes.ended, 3);

@@ -16,11 +16,16 @@ TEST(RegistryRecord, ReadsTextsDroppingOnlyAStoredTerminator)
     registry.set_text(key, "ProductVersion", "");          // the terminator only
     registry.set_text(key, "ProductCode", "{ABC}", false); // stored by another program without one
     registry.set_text(key, "InstallDate", std::string("20261204\0", 9), false);
-    registry.keys[key]["LastFailureRun"] = {1, {}}; // no bytes at all
+    registry.keys[key]["application"] = {1, {}}; // no bytes at all
+    for (const char* name : {"Installer", "LastSuccessRun", "LastFailureRun", "fileversions"})
+        registry.set_text(key, name, std::string("<") + name + ">");
     const AppRecord record = read_app_record(registry);
     EXPECT_EQ(record.exepath + "|" + record.ProductVersion + "|" + record.ProductCode + "|" + record.InstallDate + "|" +
-                  record.LastFailureRun + "|" + record.application,
-              "C:\\Program Files\\Ombrix\\||{ABC}|20261204||");
+                  record.application + "|" + record.Installer + "|" + record.LastSuccessRun + "|" +
+                  record.LastFailureRun + "|" + record.fileversions,
+              "C:\\Program Files\\Ombrix\\||{ABC}|20261204||<Installer>|<LastSuccessRun>|<LastFailureRun>|"
+              "<fileversions>");
+    EXPECT_EQ(read_last_failure_run(registry), "<LastFailureRun>");
 }
 
 TEST(RegistryRecord, WritesTextsWithTheirTerminatorAndWholeNumbersAsFourBytes)
@@ -32,7 +37,7 @@ TEST(RegistryRecord, WritesTextsWithTheirTerminatorAndWholeNumbersAsFourBytes)
         std::optional<Bytes> stored;
     } cases[] = {
         {1, {"abc", 0}, 0, Bytes{'a', 'b', 'c', 0}},
-        {4, {"", 7}, 0, Bytes{7, 0, 0, 0}},
+        {4, {"", 0x01020304}, 0, Bytes{4, 3, 2, 1}},
         {4, {"", -2}, 0, Bytes{0xfe, 0xff, 0xff, 0xff}},
         {4, {"", 2.6}, 0, Bytes{3, 0, 0, 0}},
         {4, {"", -2147483648.0}, 0, Bytes{0, 0, 0, 0x80}},
