@@ -15,6 +15,14 @@ export WINEDEBUG=${OM_WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 om_wine_root=${OM_BINARY_DIR:-/tmp/om-wine-$(id -u)}/wine
 om_wine_template=$om_wine_root/template
+# Debian's wine64 is a fixed-address program without Wine's preloader, so nothing keeps its heap,
+# placed at random above it, from now and then taking the address Wine needs for the shared user data
+# (0x7ffe0000): that start fails with "failed to map the shared user data: c0000018" and the program
+# runs without wineboot. Every Wine process here starts with address randomisation off (what Wine
+# starts inherits it): the heap then starts right above the program, far below that address.
+mkdir -p "$om_wine_root/bin" && printf '#!/bin/sh\nexec setarch "$(uname -m)" -R /usr/bin/wine "$@"\n' \
+  >"$om_wine_root/bin/wine.$$" && chmod +x "$om_wine_root/bin/wine.$$" && mv "$om_wine_root/bin/wine.$$" "$om_wine_root/bin/wine"
+export PATH=$om_wine_root/bin:$PATH
 
 om_wine_make_template() {
   mkdir -p "$om_wine_root" || return 1
