@@ -16,9 +16,26 @@
 
 namespace om::test {
 
+// A name no other scratch folder of the tests takes: the prefix, the time and a count.
+inline std::string fresh_name(const std::string& prefix)
+{
+    static int made = 0;
+    return prefix + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) + "_" +
+           std::to_string(++made);
+}
+
 class PlatformFixture {
 public:
-    virtual ~PlatformFixture() = default;
+    PlatformFixture() { std::filesystem::create_directory(root); }
+    virtual ~PlatformFixture()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    // A fresh empty folder of the test's own as this program reaches it, and as the session writes
+    // install_dir (ending in "\").
+    const std::string root = (std::filesystem::temp_directory_path() / fresh_name("om_contract_")).string();
+    const std::string folder = root + "\\";
     // The platform's real registry, file system, version information, processes, HTTP and FTP, with the
     // fakes of the rest (clock, network, window, packages). The registry is a fresh, empty
     // HKEY_CURRENT_USER area of the test's own.
@@ -29,10 +46,6 @@ public:
     virtual void redirect_ftp_port(int port) = 0;
     // Whether the FTP service gives up on a server that never answers within the connect time-out.
     virtual bool ftp_times_out() = 0;
-    // A fresh empty folder of the test's own, written as the session writes install_dir (ending in "\").
-    virtual const std::string& folder() = 0;
-    // The path by which this program's std::fstream reaches a path the services read.
-    virtual std::string native(const std::string& path) = 0;
     // The path by which this program and its services reach a Linux path.
     virtual std::string local_form(const std::string& host_path) = 0;
     // Starts a Linux program (its argument vector) without waiting for it.
@@ -48,13 +61,7 @@ std::unique_ptr<PlatformFixture> make_platform_fixture();
 // folder is removed once the server has ended).
 class HostServer {
 public:
-    explicit HostServer(PlatformFixture& net) : net_(net)
-    {
-        static int made = 0;
-        host_ = "/tmp/om_contract_" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
-                "_" + std::to_string(++made);
-        std::filesystem::create_directories(local("root"));
-    }
+    explicit HostServer(PlatformFixture& net) : net_(net) { std::filesystem::create_directories(local("root")); }
     ~HostServer()
     {
         std::ofstream(local("stop")) << "stop";
@@ -91,7 +98,7 @@ public:
 
 private:
     PlatformFixture& net_;
-    std::string host_;
+    std::string host_ = fresh_name("/tmp/om_contract_");
     std::string ready_;
 };
 

@@ -1,5 +1,5 @@
-// The contracts' fixture on posix: the registry file in a test folder of its own, the real file system,
-// version reader and processes over a temporary folder, and libcurl's HTTP and FTP services.
+// The contracts' fixture on posix: the registry file in the test's folder, the real file system,
+// version reader and processes, and libcurl's HTTP and FTP services.
 #include "contract/platform_fixture.hpp"
 #include "platform/posix/file_system.hpp"
 #include "platform/posix/ftp_curl.hpp"
@@ -15,12 +15,6 @@ namespace {
 
 class PosixFixture : public PlatformFixture {
 public:
-    PosixFixture() { std::filesystem::create_directory(root_ + "/files"); }
-    ~PosixFixture() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
     platform::Platform& services() override { return services_; }
     void create_key(const std::string& key_path) override
     {
@@ -28,8 +22,6 @@ public:
     }
     void redirect_ftp_port(int port) override { ftp_.redirect_default_port("127.0.0.1", port); }
     bool ftp_times_out() override { return true; }
-    const std::string& folder() override { return path_; }
-    std::string native(const std::string& path) override { return platform::posix::to_posix_path(path); }
     std::string local_form(const std::string& host_path) override { return host_path; }
     void start_host_program(const std::vector<std::string>& arguments) override
     {
@@ -43,18 +35,8 @@ public:
     }
 
 private:
-    static std::string make_root()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "om_contract_XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        return pattern;
-    }
-    // A fresh folder under the temporary folder for the registry file, and files/ for the tests.
-    std::string root_ = make_root();
-    std::string registry_file_ = root_ + "/HKEY_CURRENT_USER.reg";
+    std::string registry_file_ = root + "/HKEY_CURRENT_USER.reg";
     platform::posix::RegistryFile registry_{registry_file_};
-    std::string path_ = root_ + "/files\\";
     platform::posix::PosixFileSystem files_;
     platform::posix::VersionReader versions_;
     platform::posix::PosixProcesses processes_{{}, versions_};

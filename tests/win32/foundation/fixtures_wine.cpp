@@ -1,6 +1,5 @@
 // The contracts' fixture under Wine: the real registry, its test area the application's vendor key
-// "Software\Kelvane", emptied before and after each test; the real file system, version information
-// and processes over a fresh folder on drive C:; WinHTTP and WinINet.
+// "Software\Kelvane"; the real file system, version information and processes; WinHTTP and WinINet.
 #include "contract/platform_fixture.hpp"
 #include "platform/win32/file_system.hpp"
 #include "platform/win32/ftp_wininet.hpp"
@@ -18,20 +17,8 @@ namespace {
 
 class WineFixture : public PlatformFixture {
 public:
-    WineFixture()
-    {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane");
-        static int made = 0;
-        const std::string name = "om_contract_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
-        path_ = (std::filesystem::temp_directory_path() / name).string() + "\\";
-        std::filesystem::create_directory(path_);
-    }
-    ~WineFixture() override
-    {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane");
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    // The runner gives each test program a fresh prefix: emptied for each test of it.
+    WineFixture() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kelvane"); }
     platform::Platform& services() override { return services_; }
     void create_key(const std::string& key_path) override
     {
@@ -45,8 +32,6 @@ public:
     // Wine's WinINet connects without any time-out: a server that never answers holds it for about 68 s
     // (measured), whatever the connect time-out says. Real Windows applies it.
     bool ftp_times_out() override { return false; }
-    const std::string& folder() override { return path_; }
-    std::string native(const std::string& path) override { return path; }
     // Linux paths are reached through drive Z:.
     std::string local_form(const std::string& host_path) override
     {
@@ -78,7 +63,6 @@ public:
     }
 
 private:
-    std::string path_;
     platform::win32::Win32Registry registry_;
     platform::win32::Win32FileSystem files_;
     platform::win32::Win32VersionInfo versions_;
