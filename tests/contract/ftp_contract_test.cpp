@@ -49,41 +49,30 @@ struct FtpContract : ::testing::Test {
     }
 };
 
-TEST_F(FtpContract, TheReportLandsByteForByteNewOrOverAnEarlierOne)
+TEST_F(FtpContract, TheReportLandsByteForByteNewOrOverAnEarlierOneOrTheUploadGivesFalse)
 {
     // Whether the file is there is read from the folder's listing: MLSD, or LIST on a server without it
-    // (check_in.sh's server has MLSD).
-    for (const std::string mode : {"pyftpdlib", "no-mlsd"}) {
-        SCOPED_TRACE(mode);
-        auto server = start(mode);
-        std::ofstream(server->local("root/check/old.txt")) << "earlier report";
-        ASSERT_TRUE(ftp.OpenFTP("127.0.0.1", user, password, true));
-        for (const std::string name : {"old.txt", "new.txt"}) {
-            EXPECT_TRUE(put(*server, name)) << name;
-            EXPECT_EQ(remote(*server, name), report) << name;
-        }
-        ftp.CloseFTP();
-    }
-}
-
-TEST_F(FtpContract, AServerThatFailsGivesFalse)
-{
-    // No server at all, a refused login, a server that never accepts, one that drops the upload. (Which
-    // of them shows a box is the core tests'.)
+    // (check.sh's server has MLSD). Then no server at all, a refused login, a server that never
+    // accepts, one that drops the upload. (Which of them shows a box is the core tests'.)
     const struct {
         std::string mode, user;
-        bool opened;
-    } cases[] = {
-        {"", user, false}, {"pyftpdlib", "intruder", false}, {"full", user, false}, {"close-on-stor", user, true}};
+        bool opened, uploaded;
+    } cases[] = {{"pyftpdlib", user, true, true}, {"no-mlsd", user, true, true},
+                 {"", user, false, false},        {"pyftpdlib", "intruder", false, false},
+                 {"full", user, false, false},    {"close-on-stor", user, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode + " " + c.user);
         if (c.mode == "full" && !net->ftp_times_out())
             continue;
         auto server = start(c.mode);
+        std::ofstream(server->local("root/check/old.txt")) << "earlier report";
         const auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(ftp.OpenFTP("127.0.0.1", c.user, password, true), c.opened);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)); // the 3 s time-out
-        EXPECT_FALSE(put(*server, "r.txt"));
+        for (const std::string name : {"old.txt", "new.txt"}) {
+            EXPECT_EQ(put(*server, name), c.uploaded) << name;
+            EXPECT_EQ(remote(*server, name) == report, c.uploaded) << name;
+        }
         ftp.CloseFTP();
     }
 }
