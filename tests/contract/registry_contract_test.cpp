@@ -18,19 +18,6 @@ std::vector<std::uint8_t> bytes_of(const std::string& text)
 struct RegistryContract : ::testing::Test {
     std::unique_ptr<test::PlatformFixture> fixture = test::make_platform_fixture();
     platform::Registry& registry = fixture->services().registry;
-
-    void put_raw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& bytes)
-    {
-        ASSERT_EQ(registry.open_current_user(key, platform::KeyAccess::set_value)->set(name, type, bytes), 0);
-    }
-
-    std::optional<std::vector<std::uint8_t>> stored(const std::string& name)
-    {
-        auto opened = registry.open_current_user(key, platform::KeyAccess::query_value);
-        if (!opened)
-            return std::nullopt;
-        return opened->query(name);
-    }
 };
 
 TEST_F(RegistryContract, StoredBytesReadBackExactlyAndTextsWithoutTheirTerminatorOnly)
@@ -46,15 +33,21 @@ TEST_F(RegistryContract, StoredBytesReadBackExactlyAndTextsWithoutTheirTerminato
         {"odd", {'a', 0, '"', '\\', '\n', 0xff, 0x80, '=', '[', 0}, std::string("a\0\"\\\n\xff\x80=[", 9)},
         {"long", bytes_of(long_text + '\0'), long_text},
     };
+    const auto set = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        ASSERT_EQ(registry.open_current_user(key, platform::KeyAccess::set_value)->set(name, platform::reg_sz, bytes),
+                  0);
+    };
     for (const auto& c : cases)
-        put_raw(c.name, platform::reg_sz, c.bytes);
-    put_raw("application", platform::reg_sz, bytes_of("Ombrix")); // no terminator
+        set(c.name, c.bytes);
+    set("application", bytes_of("Ombrix")); // no terminator (under Wine a query adds one)
     // Writing another value keeps them as they were; a writer stores the text and one zero byte. (Plain
     // texts are read and written by update.sh, on the real registry under Wine.)
     write_last_failure_run(registry, "x");
-    EXPECT_EQ(stored("LastFailureRun"), (std::vector<std::uint8_t>{'x', 0}));
+    const auto stored = registry.open_current_user(key, platform::KeyAccess::query_value);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->query("LastFailureRun"), (std::vector<std::uint8_t>{'x', 0}));
     for (const auto& c : cases) {
-        EXPECT_EQ(stored(c.name), c.bytes) << c.name;
+        EXPECT_EQ(stored->query(c.name), c.bytes) << c.name;
         EXPECT_EQ(read_reg_text(registry, RootKey::current_user, key, c.name), c.text) << c.name;
     }
     EXPECT_EQ(read_app_record(registry).application, "Ombrix");
