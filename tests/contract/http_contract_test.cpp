@@ -25,13 +25,11 @@ TEST(HttpContract, EventsAndTextOfEachAnswer)
 {
     std::unique_ptr<PlatformFixture> net = make_platform_fixture();
     HostServer site{*net};
-    std::vector<std::string> command{"/usr/bin/python3",
-                                     OM_TEST_SOURCE_DIR "/tests/fixtures/release_site_server/serve_site.py"};
-    for (const auto& [option, file] :
-         {std::pair{"--root", "root"}, {"--log", "log"}, {"--port-file", "port"}, {"--stop-file", "stop"}})
-        command.insert(command.end(), {option, site.host(file)});
-    command.insert(command.end(), {"--fault", "wrongstart1.bin=wrongstart:1"});
-    const std::vector<int> ports = site.start(command, "port");
+    const std::vector<int> ports =
+        site.start({"/usr/bin/python3", OM_TEST_SOURCE_DIR "/tests/fixtures/release_site_server/serve_site.py",
+                    "--root", site.host("root"), "--log", site.host("log"), "--port-file", site.host("port"),
+                    "--stop-file", site.host("stop"), "--fault", "wrongstart1.bin=wrongstart:1"},
+                   "port");
     const std::string server = "http://127.0.0.1:" + std::to_string(ports.at(0));
     std::ofstream(site.local("root") / "plain.bin", std::ios::binary) << "a\xe9z"; // no charset: the bytes
     std::ofstream(site.local("root") / "wrongstart1.bin", std::ios::binary) << std::string(300000, 'x');
