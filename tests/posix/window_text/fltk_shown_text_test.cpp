@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -21,11 +20,9 @@ TEST(FltkShownText, BreaksLinesAtCrLfAndCrLf)
     EXPECT_EQ(fltk_shown_text("\r\r\n"), "\n\n");
 }
 
-// Needs an X display; extra.cmake runs these tests under Xvfb too.
+// Needs an X display: tests/CMakeLists.txt runs these tests under Xvfb.
 TEST(FltkWindowPlace, FirstShownCentredSoThatMovingUpKeepsItOnTheScreen)
 {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no X display";
     om::platform::posix::FltkWindow window;
     window.set_height(2805);
     window.show();
