@@ -8,8 +8,7 @@
 #       close-on-stor  pyftpdlib that drops the connection when an upload starts
 #       full           a listener whose queue is full: a connection never completes
 # PORT 0 takes a free port. Once it listens, the file STOP_FILE.ready appears, holding the port. The
-# server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first, and then
-# removes STOP_FILE.ready.
+# server stops when STOP_FILE appears or after LIFETIME_S seconds, whichever comes first.
 import logging
 import os
 import socket
@@ -28,7 +27,6 @@ closes_on_stor = mode == "close-on-stor"
 
 class Handler(FTPHandler):
     auth_failed_timeout = 0.1
-    passive_ports = None
 
     def ftp_STOR(self, file, mode="w"):
         if closes_on_stor:
@@ -63,9 +61,5 @@ else:
 with open(stop_file + ".ready.part", "w") as out:
     out.write(str(listener.getsockname()[1]))
 os.replace(stop_file + ".ready.part", stop_file + ".ready")
-try:
-    while not os.path.exists(stop_file) and time.monotonic() < deadline:
-        poll()
-finally:
-    if os.path.exists(stop_file + ".ready"):
-        os.remove(stop_file + ".ready")
+while not os.path.exists(stop_file) and time.monotonic() < deadline:
+    poll()
