@@ -23,8 +23,7 @@ public:
     void create_key(const std::string& key_path) override
     {
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyA(HKEY_CURRENT_USER, key_path.c_str(), &key) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create " + key_path);
         RegCloseKey(key);
     }
