@@ -2,7 +2,6 @@
 // A whole platform of fakes, wired together, for tests that drive the session logic.
 #include "app/context.hpp"
 #include "support/fake_ftp.hpp"
-#include "support/fake_services.hpp"
 #include "support/scripted_window.hpp"
 
 namespace om::test {
@@ -39,5 +38,16 @@ struct TestPlatform {
         return platform::Platform{registry, versions, files, processes, clock, network, window, *http, *ftp, packages};
     }
 };
+
+// Runs an action of the session logic; true when it ended the program.
+template <class Action> bool ends_program(Action&& action)
+{
+    try {
+        action();
+    } catch (const ProgramEnded&) {
+        return true;
+    }
+    return false;
+}
 
 } // namespace om::test
