@@ -16,8 +16,7 @@ namespace om::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // HKEY_CURRENT_USER as a map of key path -> value name -> (type, bytes).
-class FakeRegistry : public platform::Registry {
-public:
+struct FakeRegistry : platform::Registry {
     struct Value {
         std::uint32_t type = 0;
         Bytes bytes;
@@ -63,8 +62,7 @@ private:
 
 // Files and folders by exact path text: one file has one spelling. A folder is named without a
 // trailing "\", as the system reports it. Writes are kept and put in place only on commit.
-class FakeFiles : public platform::FileSystem {
-public:
+struct FakeFiles : platform::FileSystem {
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;
     std::string current = "C:\\";
@@ -144,8 +142,7 @@ private:
     };
 };
 
-class FakeVersionInfo : public platform::VersionInfo {
-public:
+struct FakeVersionInfo : platform::VersionInfo {
     std::map<std::string, Bytes> blocks;
     void set_version(const std::string& path, std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d)
     {
@@ -156,8 +153,7 @@ public:
 };
 
 // Its wall time stands still; the scripted window advances the monotonic time by each wait.
-class FakeClock : public platform::Clock {
-public:
+struct FakeClock : platform::Clock {
     platform::WallTime wall{2026, 12, 4, 14, 5, 9};
     std::int64_t monotonic = 1'000'000;
     int wall_reads = 0;
@@ -169,8 +165,7 @@ public:
     std::int64_t monotonic_ms() override { return monotonic; }
 };
 
-class FakeNetwork : public platform::Network {
-public:
+struct FakeNetwork : platform::Network {
     bool online = true;
     bool connected() override { return online; }
     std::string local_host_name() override { return "LAB-PC7"; }
@@ -178,8 +173,7 @@ public:
 };
 
 // Records every start; end_program throws ProgramEnded.
-class FakeProcesses : public platform::Processes {
-public:
+struct FakeProcesses : platform::Processes {
     std::string command_line;
     std::string exe_path = "C:\\Ombrix\\om_updater_now.exe";
     platform::OwnVersion version{15, 0, 1};
@@ -192,10 +186,11 @@ public:
     std::vector<std::uint32_t> waits;
     std::deque<std::uint32_t> exit_codes;   // of the waited processes, in order; 0 once used up
     std::set<std::string> missing_programs; // first word of a command line that cannot start
-    FakeFiles* files = nullptr;             // to record the current folder of each start
+    FakeFiles* files;                       // to record the current folder of each start
     std::function<void(const Start&)> on_start;
     int ended = 0;
 
+    explicit FakeProcesses(FakeFiles* folder_of = nullptr) : files(folder_of) {}
     std::string command_line_text() override { return command_line; }
     std::string executable_path() override { return exe_path; }
     platform::OwnVersion own_version() override { return version; }
@@ -226,9 +221,9 @@ public:
 };
 
 // Package files told by their content: "MSI " + ProductVersion is an installer, "MZ..." a program image.
-class FakePackages : public platform::PackageInspector {
-public:
-    FakeFiles* files = nullptr;
+struct FakePackages : platform::PackageInspector {
+    FakeFiles* files;
+    explicit FakePackages(FakeFiles* kinds_of = nullptr) : files(kinds_of) {}
     std::optional<std::string> installer_product_version(const std::string& path) override
     {
         const std::string text = files->content(path);

@@ -21,8 +21,10 @@ public:
     std::vector<std::string> log;
     int yields = 0;
     std::function<void()> on_yield; // runs at every yield and wait, before the clock advances
-    FakeClock* clock = nullptr;     // when set, wait_events advances it by the time waited
+    FakeClock* clock;               // when set, wait_events advances it by the time waited
     long long waited_ms = 0;
+
+    explicit ScriptedWindow(FakeClock* advanced = nullptr) : clock(advanced) {}
 
     // Entries of the log that start with a prefix, in order.
     std::vector<std::string> entries(const std::string& prefix) const

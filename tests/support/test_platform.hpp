@@ -7,8 +7,7 @@
 namespace om::test {
 
 // HTTP and FTP stand-ins are added by the tests that need them; these fail every call (NoFtp: fake_ftp.hpp).
-class NoHttp : public platform::HttpService {
-public:
+struct NoHttp : platform::HttpService {
     std::unique_ptr<platform::HttpRequest> create_request() override { return nullptr; }
 };
 
@@ -16,22 +15,15 @@ struct TestPlatform {
     FakeRegistry registry;
     FakeVersionInfo versions;
     FakeFiles files;
-    FakeProcesses processes;
+    FakeProcesses processes{&files};
     FakeClock clock;
     FakeNetwork network;
-    ScriptedWindow window;
+    ScriptedWindow window{&clock};
     NoHttp no_http;
     NoFtp no_ftp;
-    FakePackages packages;
+    FakePackages packages{&files};
     platform::HttpService* http = &no_http;
     platform::FtpService* ftp = &no_ftp;
-
-    TestPlatform()
-    {
-        processes.files = &files;
-        window.clock = &clock;
-        packages.files = &files;
-    }
 
     platform::Platform services()
     {

@@ -66,19 +66,14 @@ TEST_F(Handlers, InstallStopsTheFourProgramsInOrderThenWritesBothHistoryValues)
     for (const char* value : {"LastFailureRun", "LastSuccessRun"})
         EXPECT_EQ(tp.registry.text(app_key_path, value), "{2.1.4}{2.1.5}");
 
-    TestPlatform other;
-    platform::Platform services{other.services()};
-    Context without_taskkill{services};
-    OmUpdate app{without_taskkill};
-    other.registry.add_key(app_key_path);
-    other.processes.missing_programs.insert("taskkill");
-    without_taskkill.session.last_failure_run = "{1.0.0}";
+    tp.processes.missing_programs.insert("taskkill");
+    context.session.last_failure_run = "{1.0.0}";
     app.on_skip_click(true);
     app.on_skip_click(false); // the last click counts: a download, not the package on disk
-    EXPECT_FALSE(without_taskkill.session.skip_download);
+    EXPECT_FALSE(context.session.skip_download);
     ends_program([&] { app.on_check_now(1); });
     for (const char* value : {"LastFailureRun", "LastSuccessRun"})
-        EXPECT_EQ(other.registry.text(app_key_path, value), "{1.0.0}");
+        EXPECT_EQ(tp.registry.text(app_key_path, value), "{1.0.0}");
 }
 
 TEST_F(Handlers, CancelTimerAndClosingEndUnknownButtonOnlyCompactsCountDownAddsDots)
@@ -99,32 +94,16 @@ TEST_F(Handlers, CancelTimerAndClosingEndUnknownButtonOnlyCompactsCountDownAddsD
     EXPECT_EQ(tp.processes.ended, 3);
 }
 
-// A clock whose wall time passes midnight during the wait; do_wait must not look at it.
-struct MidnightClock : FakeClock {
-    int wall_reads = 0;
-    platform::WallTime local_now() override
-    {
-        ++wall_reads;
-        return wall;
-    }
-};
-
-TEST(DoWait, WaitsElapsedTimeInShortWindowWaitsAcrossMidnight)
+// The wall clock may pass midnight during the wait: do_wait counts elapsed time and never reads it.
+TEST_F(Handlers, DoWaitWaitsElapsedTimeInShortWindowWaits)
 {
-    TestPlatform tp;
-    MidnightClock clock;
-    clock.wall = {2026, 12, 31, 23, 59, 59};
-    tp.window.clock = &clock;
-    platform::Platform services{tp.registry, tp.versions, tp.files, tp.processes, clock,
-                                tp.network,  tp.window,   *tp.http, *tp.ftp,      tp.packages};
-    Context context{services};
     do_wait(context, 0.0F);
     do_wait(context, -1.0F);
     EXPECT_EQ(tp.window.yields, 0);
     do_wait(context, 2.0F);
     EXPECT_EQ(tp.window.waited_ms, 2000);
     EXPECT_EQ(tp.window.yields, 40); // it waited for events in steps of 50 ms, not in one block
-    EXPECT_EQ(clock.wall_reads, 0);
+    EXPECT_EQ(tp.clock.wall_reads, 0);
 }
 
 } // namespace
