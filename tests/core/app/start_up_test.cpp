@@ -73,10 +73,10 @@ TEST(StartUpSwitches, CommandLineDecidesTheSwitchesThePageAndWhetherItChecksAtOn
         EXPECT_EQ(t.s.skip_download, c.skip);
         EXPECT_EQ(t.s.manual_run, c.manual);
         EXPECT_EQ(t.s.updated_run, c.updated);
-        EXPECT_EQ(t.s.site, c.site);
         EXPECT_EQ(t.s.exe_address, c.site);
         EXPECT_EQ(t.tp.window.text(Control::OmWebsite), c.site);
-        EXPECT_EQ(t.tp.window.entries("visible om_website=1").size(), 1u); // shown with its buttons either way
+        for (const auto control : {Control::OmWebsite, Control::CheckNow0, Control::CheckNow2})
+            EXPECT_TRUE(t.tp.window.visible(control)); // shown with its buttons either way
         const std::size_t checking = t.at("text Label1=Checking " + c.site + " for Ombrix updates. ");
         EXPECT_EQ(checking < t.tp.window.log.size(), c.checks);
         EXPECT_EQ(t.tp.window.entries("on_top").empty(), c.updated);
@@ -95,9 +95,7 @@ TEST_F(StartUp, RunningCopyTakesTheTitleRestoresTheStateAndShowsThePageThroughTh
     EXPECT_TRUE(log.has("Start: updater 15.0.1, command line \"/manual host/ombrix.html\", install_dir "
                         "\"C:\\Ombrix\\\", running as the copy om_updater_now"))
         << log.text();
-    EXPECT_EQ(s.install_dir, install);
     EXPECT_EQ(s.uninstall_msi_path, "\"C:\\Ombrix\\om_msi\\ombrix32_v2.1.5.msi\"");
-    EXPECT_EQ(s.installed_version, "0.0.0");
     EXPECT_EQ(tp.window.title(), "Ombrix Web Updater [v. 15.0.1 U]");
     EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_EQ(tp.files.current, "C:\\Ombrix");
@@ -106,8 +104,6 @@ TEST_F(StartUp, RunningCopyTakesTheTitleRestoresTheStateAndShowsThePageThroughTh
     EXPECT_LT(at("text om_website=Not set!"), at("text om_website=host/ombrix.html"));
     EXPECT_LT(at("text Label1=Check Not set! for Ombrix updates. "), tp.window.log.size());
     EXPECT_LT(at("on_top"), at("text Label1=Checking host/ombrix.html for Ombrix updates. "));
-    for (const auto control : {Control::OmWebsite, Control::CheckNow0, Control::CheckNow2})
-        EXPECT_TRUE(tp.window.visible(control));
 }
 
 TEST_F(StartUp, InstalledUpdaterRelaunchesItsFreshQuotedCopyWithTheCommandLineAsReceivedAndEnds)
@@ -141,8 +137,6 @@ TEST_F(StartUp, WithoutARunningCopyTheUpdaterRunsInPlace)
     EXPECT_FALSE(load("/manual", "C:\\tools\\updater.exe"));
     EXPECT_FALSE(tp.files.file_exists(copy)); // a stale copy goes
     EXPECT_TRUE(tp.processes.starts.empty());
-    EXPECT_TRUE(tp.window.shown());
-    EXPECT_TRUE(tp.window.visible(Control::CheckNow0));
     EXPECT_EQ(tp.window.title(), "Ombrix Updater");
 }
 
