@@ -1,14 +1,9 @@
 #pragma once
 // A window for tests: keeps each property, records every change in order and runs a test's code at
 // each yield, as a user or a timer would act in the middle of an operation.
-#include "platform/window.hpp"
 #include "support/fake_services.hpp"
 
 #include <cstdio>
-#include <functional>
-#include <map>
-#include <string>
-#include <vector>
 
 namespace om::test {
 
