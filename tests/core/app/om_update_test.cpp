@@ -103,7 +103,7 @@ TEST_F(StartUp, RunningCopyTakesTheTitleRestoresTheStateAndShowsThePageThroughTh
     EXPECT_EQ(tp.window.height(), 2805);
     EXPECT_EQ(tp.files.current, "C:\\Ombrix");
     EXPECT_TRUE(tp.files.file_exists(copy)); // the running copy keeps its own file
-    // The field went through "Not set!" to the address; each change ran the field's handler.
+    // The field went through "Not set!" to the address.
     EXPECT_LT(at("text om_website=Not set!"), at("text om_website=host/ombrix.html"));
     EXPECT_LT(at("on_top"), at("text Label1=Checking host/ombrix.html for Ombrix updates. "));
 }
