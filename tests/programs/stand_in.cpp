@@ -53,17 +53,15 @@ void append_line(const std::string& file, const std::string& line)
 #ifdef _WIN32
 int as_msiexec(const std::string& path, std::size_t slash, const char* codes_file, char** argv)
 {
-    char codes[256] = {};
-    std::size_t length = 0;
+    int code = 0;
+    char rest[256] = {};
     if (std::FILE* in = std::fopen(codes_file, "rb")) {
-        length = std::fread(codes, 1, sizeof codes - 1, in);
+        if (std::fscanf(in, "%d ", &code) == 1)
+            rest[std::fread(rest, 1, sizeof rest - 1, in)] = '\0';
         std::fclose(in);
     }
-    codes[length] = '\0';
-    const int code = std::atoi(codes);
     if (std::FILE* out = std::fopen(codes_file, "wb")) {
-        const char* rest = std::strchr(codes, '\n');
-        std::fputs(rest ? rest + 1 : "", out);
+        std::fputs(rest, out);
         std::fclose(out);
     }
     if (code != 0 && code != 3010)
