@@ -10,13 +10,10 @@
 #                        --port-21 it takes port 21 itself when this run may and it is free
 #   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
 #   start_display        a private Xvfb; exports DISPLAY
-#   updater_title, updater_version   the running copy's title and the updater's own version
+#   updater_version      the updater's own version
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
-#   wait_request PATH SECONDS   waits until the site has been asked for PATH
-#   find_window SECONDS  prints the id of the updater's visible window; window_height WIN its height
-#   check_requests       the check's three requests, in order
-#   shot NAME            saves the screen under ${OM_BINARY_DIR}/artifacts/NAME
+#   find_window SECONDS  prints the id of the updater's visible window
 
 e2e_pids=()
 win() { [ "$OM_E2E_PLATFORM" = win32 ]; }
@@ -71,9 +68,6 @@ update_log_events=(
   'Start: updater [0-9]+\.[0-9]+\.[0-9]+, command line ".*/manual .*", install_dir ".*Ombrix.*"'
   'Check-in: connect to check-in FTP .* as kelvane: connected'
   'Check-in: upload .*current_version.txt as check/.*: stored'
-  'GET http://[^ ]*/support_files/: status 200,'
-  'GET http://[^ ]*/ombrix.html: status 200,'
-  'GET http://[^ ]*/latest_omexe/: status 200,'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
   'ran "taskkill /f /im "om_tarsel.exe""' 'ran "taskkill /f /im "quorin.exe""'
   'ran "taskkill /f /im "vistrel.exe""' 'ran "taskkill /f /im "ombrix32.exe""'
@@ -109,7 +103,6 @@ fail() {
   exit 1
 }
 
-now_ms() { date +%s%3N; }
 slow() { if win; then echo $(($1 * 3)); else echo "$1"; fi; }
 
 wait_until() { # SECONDS (whole or with a fraction) COMMAND...
@@ -167,38 +160,17 @@ start_display() {
   export DISPLAY=:$(head -n 1 "$work/display")
 }
 
-# The updater's own version (major.minor.tweak) and its window's title.
+# The updater's own version: major.minor.tweak.
 IFS=. read -r v_major v_minor _ v_tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
 updater_version=$v_major.$v_minor.$v_tweak
-updater_title="Ombrix Web Updater [v. $updater_version U]"
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {
   timeout 5 xdotool mousemove --window "$1" $((($2 + 480) / 15)) $((($3 + 165) / 15)) click 1
 }
 
-wait_request() {
-  wait_until "$2" grep -q "^$1 " "$site_log" || fail "the site was not asked for $1 within $2 s; it was asked for:
-$(cat "$site_log")
-updater output: $(tail -n 20 "$work/updater.log" 2>/dev/null)"
-}
-
 find_window() {
-  local win
-  win=$(timeout "$1" xdotool search --sync --onlyvisible --name "Ombrix Web Updater" 2>/dev/null | head -n 1) || true
-  [ -n "$win" ] || fail "no visible updater window within $1 s"
-  echo "$win"
+  { timeout "$1" xdotool search --sync --onlyvisible --name "Ombrix Web Updater" 2>/dev/null || true; } | head -n 1 | grep . ||
+    fail "no visible updater window within $1 s"
 }
 
-window_height() { timeout 10 xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p'; }
-# The window's height in pixels for a height in twips, less the frame outside the X window.
-twips_height() { if win; then echo $(($1 / 15 - 25)); else echo $(($1 / 15 - 30)); fi; }
-
-# The check asked for the support-file listing, the page and the quick-update listing, in this order,
-# as "MyCustomUser".
-check_requests() {
-  [ "$(head -n 3 "$site_log")" = "$(printf '%s MyCustomUser\n' /support_files/ /ombrix.html /latest_omexe/)" ] ||
-    fail "requests were: $(cat "$site_log")"
-}
-
-shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/$1" || fail "no screenshot $1"; }

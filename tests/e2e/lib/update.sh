@@ -196,7 +196,7 @@ run_update() {
   rm -f "$inst/started.txt" "$work/boxes" "$(run_log)" 2>/dev/null || true
   hand_over "$@"
   local win box pressed=0 deadline=$((SECONDS + 90))
-  win=$(timeout 30 xdotool search --sync --onlyvisible --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
+  win=$(find_window 30)
   wait_until 30 decided || fail "the updater offered nothing"
   timeout 5 import -window root "$work/offer.png" 2>/dev/null || true
   # "Install" (check_now 1 at 4710, 750 twips). Stopping the four programs through Wine's taskkill
