@@ -25,7 +25,6 @@
 # posix also runs the copy off line (unshare -rn): it ends at once, or after showing the connection
 # error for about 2 s with "/manual" (Wine always reports a connection).
 # Screenshots: ${OM_BINARY_DIR}/artifacts/<platform>_check_<row>.png.
-set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin --port-21
 make_installation --bare

@@ -15,7 +15,6 @@
 #   the tests' key from scripts/release-key.sh) against packages signed by scripts/sign-release.sh: one
 #   whose .sig is missing, does not match its bytes (one byte changed) or was made for another name is
 #   refused before anything changes, also with "/skip_down" and a spoilt installer already in om_msi.
-set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin
 bin=$OM_BIN_DIR

@@ -117,10 +117,10 @@ wait_until() { # SECONDS (whole or with a fraction) COMMAND...
 
 start_report_server() {
   mkdir -p "$work/ftp/check" "$work/ftp/ups"
-  local port pid
-  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null; then port=21; else
+  local port=21 pid
+  unset OM_REPORT_HOST OM_REPORT_PORT
+  [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null ||
     port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  fi
   rm -f "$work/stop.ready"
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
     '7rKp#Lwe=T%d' 280 "$work/stop" 2>"$work/ftp.log" &
@@ -131,9 +131,7 @@ start_report_server() {
   if ! kill -0 "$pid" 2>/dev/null; then
     [ "$port" = 21 ] || fail "the report server did not start: $(cat "$work/ftp.log")"
     start_report_server # port 21 was taken in the meantime
-  elif [ "$port" = 21 ]; then
-    unset OM_REPORT_HOST OM_REPORT_PORT
-  else
+  elif [ "$port" != 21 ]; then
     export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
   fi
 }

@@ -22,6 +22,7 @@
 #                              how many there were) and waits until the copy has ended
 #   reg NAME, installed_products, restarted, requests PATTERN
 
+set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 programs=$OM_TEST_PROGRAMS
 
@@ -48,8 +49,7 @@ package=$(printf '%s' "$2" | tr '\\' '/')
 product=$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^ProductName\t//p')
 case "$1" in
   /uninstall) msiextract -l "$package" | while read -r f; do rm -f "$OM_E2E_INST/$(basename "$f")"; done
-    { grep -vxF "$product" "$OM_E2E_WORK/products" || true; } >"$OM_E2E_WORK/products.new"
-    mv "$OM_E2E_WORK/products.new" "$OM_E2E_WORK/products" ;;
+    sed -i "/^$product\$/d" "$OM_E2E_WORK/products" ;;
   /package) msiextract -C "$OM_E2E_WORK/extracted" "$package" >/dev/null || exit 1620
     chmod +x "$OM_E2E_WORK"/extracted/*/* && cp "$OM_E2E_WORK"/extracted/*/* "$OM_E2E_INST/" && rm -rf "$OM_E2E_WORK/extracted"
     echo "$product" >>"$OM_E2E_WORK/products" ;;
@@ -87,7 +87,7 @@ keep_parts() {
 # make_installation [--bare]: the installation as the application's own installer leaves it, plus what
 # the updater needs; --bare: ombrix32.exe 2.1.5 copied in place, Windows Installer not asked.
 make_installation() {
-  local name exepath=$inst/
+  local name exepath=$inst/ msi=$inst/om_msi/ombrix32_v2.1.5.msi
   if win && [ -d "$work/installed" ]; then
     om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX"
   fi
@@ -96,7 +96,7 @@ make_installation() {
   # code 1 before it runs (the updater's hand-over, "wine reg").
   ! win || timeout 30 wineserver -p || fail "no wineserver"
   if ! win || [ ! -d "$work/installed" ]; then
-    win && exepath=${win_inst_dos//\\/\\\\}
+    win && exepath=${win_inst_dos//\\/\\\\} msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
     rm -rf "$inst" && mkdir -p "$inst/om_msi"
     cat >"$work/hkcu.reg" <<REG
 REGEDIT4
@@ -114,8 +114,6 @@ REG
     if [ "${1:-}" = --bare ]; then
       cp "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
     else
-      local msi="$inst/om_msi/ombrix32_v2.1.5.msi"
-      win && msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
       make_msi 2.1.5 && cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
       timeout 60 $(win && echo wine) msiexec /package "$msi" /passive >/dev/null 2>&1 || fail "msiexec could not install 2.1.5"
     fi
@@ -195,32 +193,30 @@ hand_over() {
 run_update() {
   rm -f "$inst/started.txt" "$work/boxes" "$(run_log)" 2>/dev/null || true
   hand_over "$@"
-  local win box pressed=0 deadline=$((SECONDS + 90))
+  local win box try deadline=$((SECONDS + 90))
   win=$(find_window 30)
   wait_until 30 decided || fail "the updater offered nothing"
   timeout 5 import -window root "$work/offer.png" 2>/dev/null || true
   # "Install" (check_now 1 at 4710, 750 twips). Stopping the four programs through Wine's taskkill
   # takes a few seconds: a press is repeated only when nothing has started by then.
-  for _ in 1 2 3; do
+  for try in 1 2 3 -; do
+    [ "$try" != - ] || fail "pressing Install did nothing"
     click_button "$win" 4710 750 2>/dev/null || true
-    if wait_until "$(slow 3)" install_started; then pressed=1 && break; fi
+    ! wait_until "$(slow 3)" install_started || break
   done
-  [ "$pressed" = 1 ] || fail "pressing Install did nothing"
   # A message box (the updater's, or msiexec's own) is kept on screen, then answered as a user would.
   while copy_running; do
     [ "$SECONDS" -lt "$deadline" ] || fail "the updater did not end within 90 s"
     box=$(xdotool search --onlyvisible --name 'Ombrix Web Updater|Install|Failed|Error' 2>/dev/null | grep -vx "$win" | head -n 1 || true)
     if [ -n "$box" ]; then
-      grep -qx "$box" "$work/boxes" 2>/dev/null || {
-        echo "$box" >>"$work/boxes"
-        timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-${OM_E2E_PLATFORM}_box}.png" 2>/dev/null || true
-      }
+      echo "$box" >>"$work/boxes"
+      timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-${OM_E2E_PLATFORM}_box}.png" 2>/dev/null || true
       # A click on the box (not on its button) gives it the focus its default button needs.
       timeout 5 xdotool mousemove --window "$box" 5 5 click 1 key Return 2>/dev/null || true
     fi
     sleep 0.2
   done
-  box_shown=$(cat "$work/boxes" 2>/dev/null | grep -c . || true)
+  box_shown=$(sort -u "$work/boxes" 2>/dev/null | grep -c . || true)
 }
 
 reg() {
