@@ -30,7 +30,7 @@ update_begin --port-21
 make_installation --bare
 before=$(date +%s)
 running() { kill -0 "$updater" 2>/dev/null; }
-shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM}_check_$name.png" || fail "no screenshot"; }
+shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM}_check_$row.png" || fail "no screenshot"; }
 # The check's three requests, in this order, as "MyCustomUser", and no other.
 check_requests() {
   [ "$(cat "$site_log")" = "$(printf '%s MyCustomUser\n' /support_files/ /ombrix.html /latest_omexe/)" ] ||
@@ -72,7 +72,7 @@ waits() {
     ! grep -q '^/latest_omexe/' "$site_log" || fail "the check went on past the page"
     for pid in $(copy_pids); do peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status"); done
     [ -n "$peak" ] && [ "$peak" -lt 65536 ] || fail "the updater's peak memory is ${peak:-unknown} kB"
-    echo "$name: peak memory $peak kB"
+    echo "$row: peak memory $peak kB"
   fi
   shot
   click_button "$win" 4710 405 # "Cancel": check_now 2 at (4710, 405) twips, 960 x 330
@@ -88,14 +88,13 @@ box() {
 }
 
 served=
-fail() { echo "FAIL: ${name:-}: $*" >&2 && e2e_keep "${name:-}: $*" && exit 1; }
-while IFS='|' read -r where name fixture fault address last logged window outcome <&3; do
+while IFS='|' read -r where row fixture fault address last logged window outcome <&3; do
   [ "$where" = both ] || [ "$where" = "$OM_E2E_PLATFORM" ] || continue
   if [ "$served" != "$fixture $fault" ]; then
     start_site "$OM_SOURCE_DIR/tests/fixtures/check_sites/$fixture" $([ "$fault" = - ] || echo --fault "ombrix.html=$fault")
     served="$fixture $fault"
   fi
-  [ "$name" != proxied ] || use_proxy
+  [ "$row" != proxied ] || use_proxy
   : >"$site_log"
   set -- ${address//PORT/$site_port}
   if [ "$1" = om_updat.exe ]; then
@@ -117,7 +116,7 @@ while IFS='|' read -r where name fixture fault address last logged window outcom
     wait_until 3 eval '[ "$(height)" = "$want" ]' || fail "window height $(height) px, not $want"
   fi
   $outcome
-  echo "$name: passed"
+  echo "$row: passed"
 done 3<<'TABLE'
 both|offer|offer|-|om_updat.exe 127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: offer|4680|waits
 both|uptodate|uptodate|-|127.0.0.1:PORT/ombrix.html|/latest_omexe/|Decision: |2805|ends
@@ -128,7 +127,7 @@ both|proxied|offer|-|ombrix.invalid:8080/ombrix.html|http://ombrix.invalid:8080/
 both|bypassed|offer|-|localhost:PORT/ombrix.html|/latest_omexe/|Decision: offer|4680|waits
 both|auth407|offer|-|/manual ombrix.invalid:8080/auth407/ombrix.html|http://ombrix.invalid:8080/auth407/support_files/|-|-|box
 TABLE
-name=check-in
+row=check-in
 if win; then host='[^_]+'; else host=$(hostname); fi
 report=$(ls "$work/ftp/check")
 IFS=. read -r mo d y h mi sec _ <<<"${report: -23}"

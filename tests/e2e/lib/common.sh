@@ -56,18 +56,14 @@ e2e_cleanup() {
 }
 
 run_log() {
-  if win; then
-    echo "$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix/om_updat.log"
-  else
-    echo "$XDG_STATE_HOME/ombrix/om_updat.log"
-  fi
+  local folder=${XDG_STATE_HOME:-}/ombrix
+  ! win || folder=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix
+  echo "$folder/om_updat.log"
 }
 
 # What a whole update writes to the log, in this order (grep -E patterns, one event each).
 update_log_events=(
   'Start: updater [0-9]+\.[0-9]+\.[0-9]+, command line ".*/manual .*", install_dir ".*Ombrix.*"'
-  'Check-in: connect to check-in FTP .* as kelvane: connected'
-  'Check-in: upload .*current_version.txt as check/.*: stored'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
   'ran "taskkill /f /im "om_tarsel.exe""' 'ran "taskkill /f /im "quorin.exe""'
   'ran "taskkill /f /im "vistrel.exe""' 'ran "taskkill /f /im "ombrix32.exe""'
@@ -97,9 +93,9 @@ $(cat "$log")"
 
 e2e_track() { e2e_pids+=("$@"); }
 
-fail() {
-  echo "FAIL: $*" >&2
-  e2e_keep "$*"
+fail() { # within a table row, the row's name first
+  echo "FAIL: ${row:+$row: }$*" >&2
+  e2e_keep "${row:+$row: }$*"
   exit 1
 }
 

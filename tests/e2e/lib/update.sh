@@ -88,14 +88,13 @@ keep_parts() {
 # the updater needs; --bare: ombrix32.exe 2.1.5 copied in place, Windows Installer not asked.
 make_installation() {
   local name exepath=$inst/ msi=$inst/om_msi/ombrix32_v2.1.5.msi
-  if win && [ -d "$work/installed" ]; then
-    om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX"
-  fi
   # One wineserver stays up until the next installation: a program started while the server is
   # shutting down (a few seconds after its last program ended) loses its connection and ends with
   # code 1 before it runs (the updater's hand-over, "wine reg").
-  ! win || timeout 30 wineserver -p || fail "no wineserver"
-  if ! win || [ ! -d "$work/installed" ]; then
+  if win && [ -d "$work/installed" ]; then
+    om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX" && timeout 30 wineserver -p || fail "cannot put 2.1.5 back"
+  else
+    ! win || timeout 30 wineserver -p || fail "no wineserver"
     win && exepath=${win_inst_dos//\\/\\\\} msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
     rm -rf "$inst" && mkdir -p "$inst/om_msi"
     cat >"$work/hkcu.reg" <<REG
@@ -118,11 +117,10 @@ REG
       timeout 60 $(win && echo wine) msiexec /package "$msi" /passive >/dev/null 2>&1 || fail "msiexec could not install 2.1.5"
     fi
     ! win || timeout 60 wine reg import "$(om_wine_path "$work/hkcu.reg")" >/dev/null 2>&1 || fail "cannot write the registry"
-  fi
-  if win && [ ! -d "$work/installed" ] && [ "${1:-}" != --bare ]; then
     # The registry reaches its files when the server ends (om_wine_stop waits for that): kept as they
     # are for the next installation.
-    om_wine_stop && keep_parts "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p || fail "cannot keep the prefix"
+    ! win || [ "${1:-}" = --bare ] || { om_wine_stop && keep_parts "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p; } ||
+      fail "cannot keep the prefix"
   fi
   cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe 2.1.5 is not installed"
   for name in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$name"; done
@@ -131,14 +129,22 @@ REG
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
 }
 
+# inst_run SECONDS PROGRAM ARGS...: PROGRAM of the installation started by its whole path (posix: from
+# /, so that nothing depends on the folder it starts in), ended after SECONDS.
+inst_run() {
+  local seconds=$1 program=$2
+  shift 2
+  if win; then
+    timeout "$seconds" wine "$win_inst_dos$program" "$@"
+  else
+    (cd / && exec timeout "$seconds" "$inst/$program" "$@")
+  fi
+}
+
 start_copy() {
   rm -f "$(run_log)"
   [ -e "$inst/om_updater_now.exe" ] || cp "$inst/om_updat.exe" "$inst/om_updater_now.exe"
-  if win; then
-    timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
-  else
-    (cd / && exec timeout 120 "$inst/om_updater_now.exe" "$@") >"$work/updater.log" 2>&1 &
-  fi
+  inst_run 150 om_updater_now.exe "$@" >"$work/updater.log" 2>&1 &
   updater=$!
   e2e_track "$updater"
 }
@@ -182,11 +188,7 @@ install_started() {
 
 # hand_over ARGS...: runs om_updat.exe, which leaves its running copy (tracked) and ends.
 hand_over() {
-  if win; then
-    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@"
-  else
-    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@")
-  fi >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
+  inst_run 60 om_updat.exe "$@" >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
   e2e_track $(copy_pids)
 }
 
