@@ -9,7 +9,6 @@
 #                        the updater's port 21 goes to it through OM_REPORT_HOST/PORT, or with
 #                        --port-21 it takes port 21 itself when this run may and it is free
 #   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
-#   start_display        a private Xvfb; exports DISPLAY
 #   updater_version      the updater's own version
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
@@ -84,8 +83,7 @@ check_update_log() {
   cp "$log" "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM}_update.log"
   for event in "${update_log_events[@]}"; do
     found=$(tail -n +"$((line + 1))" "$log" | grep -n -m 1 -E -- "$event" | cut -d: -f1) || true
-    [ -n "$found" ] || fail "the log lacks, after its line $line: $event
-$(cat "$log")"
+    [ -n "$found" ] || fail "the log lacks, after its line $line: $event"
     line=$((line + found))
   done
   ! grep -qF '7rKp#Lwe=T%d' "$log" || fail "the log holds the FTP password"
@@ -132,13 +130,11 @@ start_report_server() {
   fi
 }
 
-start_site() {
-  local root=$1
-  shift
+start_site() { # ROOT [--fault NAME=MODE]...
   rm -f "$work/site.port"
   site_log=$work/site.log
-  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/release_site_server/serve_site.py" --root "$root" \
-    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 280 "$@" \
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/release_site_server/serve_site.py" --root "$@" \
+    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 280 \
     >/dev/null 2>"$work/site.err" &
   site_pid=$!
   e2e_track "$site_pid"
@@ -147,16 +143,8 @@ start_site() {
   site_page=127.0.0.1:$site_port/ombrix.html
 }
 
-start_display() {
-  timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  e2e_track $!
-  wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
-  export DISPLAY=:$(head -n 1 "$work/display")
-}
-
 # The updater's own version: major.minor.tweak.
-IFS=. read -r v_major v_minor _ v_tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
-updater_version=$v_major.$v_minor.$v_tweak
+updater_version=$(sed -nE 's/^project\([a-z_]* VERSION ([0-9]+\.[0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2/p' "$OM_SOURCE_DIR/CMakeLists.txt")
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {

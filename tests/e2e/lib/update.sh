@@ -15,7 +15,6 @@
 #   start_copy ARGS...         the running copy "om_updater_now.exe" started by itself in the
 #                              background; sets updater (its pid)
 #   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
-#   make_site DIR VERSION      the page, the two listings and the installer of VERSION
 #   sign_site                  signs every package of $work/site for the updater in bin/signed
 #   run_update ARGS...         runs om_updat.exe (it hands over to om_updater_now.exe and ends), presses
 #                              "Install" once the offer is decided, answers every message box (box_shown:
@@ -36,7 +35,12 @@ update_begin() {
   trap e2e_cleanup EXIT
   export XDG_STATE_HOME=$work/state
   win || { inst="$work/Ombrix Test" && make_stand_ins; } # a blank in the folder: paths must hold together
-  if [ "${1:-}" != --any-display ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then start_display; fi
+  if [ "${1:-}" != --any-display ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then # a private X server
+    timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    e2e_track $!
+    wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=:$(head -n 1 "$work/display")
+  fi
   start_report_server "${1:-}"
 }
 
@@ -61,11 +65,10 @@ SH
 }
 
 make_msi() {
-  local out=$work/msi/ombrix32_v$1${2:+-$2}.msi
+  local out=$work/msi/ombrix32_v$1${2:+-$2}.msi exe=$programs/ombrix32_$1.exe
   [ -f "$out" ] && return 0
-  mkdir -p "$work/msi/$1"
-  cp "$programs/ombrix32_$1.exe" "$work/msi/$1/ombrix32.exe" 2>/dev/null || cp "$programs/ombrix32_2.1.6.exe" "$work/msi/$1/ombrix32.exe"
-  timeout 60 bash "$OM_SOURCE_DIR/tests/fixtures/msi/build-msi.sh" "$1" "$work/msi/$1/ombrix32.exe" "$out" ${2:-} >/dev/null ||
+  [ -f "$exe" ] || exe=$programs/ombrix32_2.1.6.exe
+  mkdir -p "$work/msi" && timeout 60 bash "$OM_SOURCE_DIR/tests/fixtures/msi/build-msi.sh" "$1" "$exe" "$out" ${2:-} >/dev/null ||
     fail "wixl could not build the $1 installer"
 }
 
@@ -77,11 +80,9 @@ make_package() {
 # keep_parts FROM TO: the parts of a Wine prefix that an installation or an update changes (the
 # registry, the installation, the installers Windows Installer keeps, the user's files), copied over.
 keep_parts() {
-  local part
-  for part in system.reg user.reg userdef.reg drive_c/OmbrixTest drive_c/users drive_c/ProgramData drive_c/windows/Installer; do
-    rm -rf "${2:?}/$part"
-    [ ! -e "$1/$part" ] || { mkdir -p "$(dirname "$2/$part")" && cp -a "$1/$part" "$2/$part"; } || fail "cannot copy $part"
-  done
+  local parts='system.reg user.reg userdef.reg drive_c/OmbrixTest drive_c/users drive_c/ProgramData drive_c/windows/Installer'
+  mkdir -p "$2" && (cd "$2" && rm -rf $parts) && (cd "$1" && cp -a --parents $(ls -d $parts 2>/dev/null) "$2") ||
+    fail "cannot copy the parts of $1"
 }
 
 # make_installation [--bare]: the installation as the application's own installer leaves it, plus what
@@ -156,18 +157,15 @@ sign_site() {
     "$OM_BINARY_DIR/test-release-key/release-private-key.pem" >/dev/null || fail "signing failed"
 }
 
-make_site() {
-  mkdir -p "$1/support_files" "$1/latest_omexe"
-  sed "s/@VERSION@/$2/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$1/ombrix.html"
-  make_msi "$2" && cp "$work/msi/ombrix32_v$2.msi" "$1/"
-}
 
-# fresh PAGE_VERSION: a new installation and a new site (not yet served) whose page offers PAGE_VERSION.
+# fresh PAGE_VERSION: a new installation and a new site (not yet served): the page offering
+# PAGE_VERSION, the two listings (empty) and the installer of PAGE_VERSION.
 fresh() {
   [ -z "${site_pid:-}" ] || { kill "$site_pid" && wait "$site_pid"; } 2>/dev/null || true
-  rm -rf "$work/site"
+  rm -rf "$work/site" && mkdir -p "$work/site/support_files" "$work/site/latest_omexe"
   make_installation
-  make_site "$work/site" "$1"
+  sed "s/@VERSION@/$1/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$work/site/ombrix.html"
+  make_msi "$1" && cp "$work/msi/ombrix32_v$1.msi" "$work/site/"
 }
 
 # The copy of this run (Wine names its processes after the program as well).
