@@ -41,9 +41,9 @@ height() { timeout 10 xdotool getwindowgeometry --shell "$win" | sed -n 's/^HEIG
 use_proxy() {
   local proxy=127.0.0.1:$site_port settings
   if win; then
-    settings=$(/usr/bin/python3 -c 'import struct, sys
-p, b = (a.encode() for a in sys.argv[1:])
-print((struct.pack("<4I", 0x46, 1, 3, len(p)) + p + struct.pack("<I", len(b)) + b + bytes(36)).hex())' "$proxy" "<local>")
+    # 0x46, a counter, 3 (proxy on), the proxy and the bypass list each after its length, 36 zero bytes
+    settings=$(printf '%02x000000' 0x46 1 3 ${#proxy})$(printf %s "$proxy" | od -An -tx1 | tr -d ' \n')
+    settings+=$(printf '%02x000000' 7)$(printf '<local>' | od -An -tx1 | tr -d ' \n')$(printf '%072d' 0)
     timeout 60 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
       /v DefaultConnectionSettings /t REG_BINARY /d "$settings" /f >/dev/null 2>&1 || fail "cannot set the proxy"
   else
@@ -87,12 +87,9 @@ box() {
   [ "$(wc -l <"$site_log")" = 1 ] || fail "requests after the 407: $(cat "$site_log")"
 }
 
-served=
 while IFS='|' read -r row fixture fault address last logged window outcome <&3; do
-  if [ "$served" != "$fixture $fault" ]; then
-    start_site "$OM_SOURCE_DIR/tests/fixtures/check_sites/$fixture" $([ "$fault" = - ] || echo --fault "ombrix.html=$fault")
-    served="$fixture $fault"
-  fi
+  [ "${served:-}" = "$fixture $fault" ] || { served="$fixture $fault" &&
+    start_site "$OM_SOURCE_DIR/tests/fixtures/check_sites/$fixture" $([ "$fault" = - ] || echo --fault "ombrix.html=$fault"); }
   [ "$row" != proxied ] || use_proxy
   : >"$site_log"
   set -- ${address//PORT/$site_port}

@@ -171,8 +171,7 @@ fresh() {
 # The copy of this run (Wine names its processes after the program as well).
 copy_pids() {
   local pid
-  for pid in $(pgrep -x 'om_updater_now.'); do grep -qF "$work" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done
-  return 0
+  for pid in $(pgrep -x 'om_updater_now.'); do ! grep -qF "$work" "/proc/$pid/environ" 2>/dev/null || echo "$pid"; done
 }
 copy_running() { [ -n "$(copy_pids)" ]; }
 decided() {
