@@ -1,8 +1,8 @@
 # Shell helpers shared by the e2e scripts (sourced by update.sh). Every server and process a
 # script starts is registered with e2e_track and stopped by the EXIT trap; every wait polls with a
 # deadline.
-#   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
-#                        the run's state for diagnosis (e2e_keep)
+#   fail MESSAGE         ends the script with "FAIL: MESSAGE" ("FAIL: ROW: MESSAGE" while $row names a
+#                        table row); like any other failure, it first keeps the run's state (e2e_keep)
 #   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
 #   slow SECONDS         a time limit for this platform: Wine takes longer to start programs
 #   start_report_server [--port-21]   pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/;
