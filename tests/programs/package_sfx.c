@@ -9,15 +9,11 @@
 #include <sys/stat.h>
 #endif
 
+/* The sizes are little-endian, as both platforms' programs are. */
 static unsigned long long read_u64(FILE* in)
 {
-    unsigned char bytes[8];
-    unsigned long long v = 0;
-    if (fread(bytes, 1, 8, in) != 8)
-        return ~0ULL;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | bytes[i];
-    return v;
+    unsigned long long v;
+    return fread(&v, 8, 1, in) == 1 ? v : ~0ULL;
 }
 
 int main(int argc, char** argv)

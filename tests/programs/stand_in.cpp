@@ -41,29 +41,18 @@ std::string own_path()
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-// C stdio rather than iostreams keeps the statically linked Windows stand-ins small.
-void append_line(const std::string& file, const std::string& line)
-{
-    if (std::FILE* out = std::fopen(file.c_str(), "ab")) {
-        std::fputs((line + line_end).c_str(), out);
-        std::fclose(out);
-    }
-}
-
 #ifdef _WIN32
 int as_msiexec(const std::string& path, std::size_t slash, const char* codes_file, char** argv)
 {
-    char codes[256] = {};
-    std::size_t length = 0;
+    int code = 0;
+    char rest[256] = {};
     if (std::FILE* in = std::fopen(codes_file, "rb")) {
-        length = std::fread(codes, 1, sizeof codes - 1, in);
+        if (std::fscanf(in, "%d ", &code) == 1)
+            rest[std::fread(rest, 1, sizeof rest - 1, in)] = '\0';
         std::fclose(in);
     }
-    codes[length] = '\0';
-    const int code = std::atoi(codes);
     if (std::FILE* out = std::fopen(codes_file, "wb")) {
-        const char* rest = std::strchr(codes, '\n');
-        std::fputs(rest ? rest + 1 : "", out);
+        std::fputs(rest, out);
         std::fclose(out);
     }
     if (code != 0 && code != 3010)
@@ -89,7 +78,11 @@ int main(int argc, char** argv)
 #endif
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];
-    append_line(path.substr(0, slash + 1) + "started.txt", line);
+    // C stdio rather than iostreams keeps the statically linked Windows stand-ins small.
+    if (std::FILE* out = std::fopen((path.substr(0, slash + 1) + "started.txt").c_str(), "ab")) {
+        std::fputs((line + line_end).c_str(), out);
+        std::fclose(out);
+    }
     if (const char* sleep_ms = std::getenv("OM_STAND_IN_SLEEP_MS"); sleep_ms && *sleep_ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(sleep_ms)));
     return 0;

@@ -15,7 +15,6 @@
 #   the tests' key from scripts/release-key.sh) against packages signed by scripts/sign-release.sh: one
 #   whose .sig is missing, does not match its bytes (one byte changed) or was made for another name is
 #   refused before anything changes, also with "/skip_down" and a spoilt installer already in om_msi.
-set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/update.sh"
 update_begin
 bin=$OM_BIN_DIR
@@ -55,11 +54,10 @@ broken() {
 }
 
 refusal() {
-  local name=$1 page=$2 want=$3 box=$4 gone=$5 args=${6:-/manual} msi=$work/site/ombrix32_v$2.msi quick
-  local sys=${WINEPREFIX:-}/drive_c/windows/system32
+  local name=$1 page=$2 want=$3 box=$4 gone=$5 args=${6:-/manual} msi=$work/site/ombrix32_v$2.msi
+  local sys=${WINEPREFIX:-}/drive_c/windows/system32 quick=$work/site/latest_omexe/om_exe.v.2.1.6.exe
   fresh "$page"
   : >"$work/codes.txt"
-  quick=$work/site/latest_omexe/om_exe.v.2.1.6.exe
   [[ $name != sig_m* && $name != sig_r* ]] || make_package "$quick" ombrix32.exe="$programs/ombrix32_2.1.6.exe"
   [[ $name != sig_* ]] || sign_site
   case $name in

@@ -1,22 +1,18 @@
 # Shell helpers shared by the e2e scripts (sourced by update.sh). Every server and process a
 # script starts is registered with e2e_track and stopped by the EXIT trap; every wait polls with a
 # deadline.
-#   fail MESSAGE         ends the script with "FAIL: MESSAGE"; like any other failure, it first keeps
-#                        the run's state for diagnosis (e2e_keep)
+#   fail MESSAGE         ends the script with "FAIL: MESSAGE" ("FAIL: ROW: MESSAGE" while $row names a
+#                        table row); like any other failure, it first keeps the run's state (e2e_keep)
 #   wait_until SECONDS COMMAND...   polls COMMAND every 50 ms until it succeeds; 1 at the deadline
 #   slow SECONDS         a time limit for this platform: Wine takes longer to start programs
 #   start_report_server [--port-21]   pyftpdlib on 127.0.0.1 (user kelvane) with check/ and ups/;
 #                        the updater's port 21 goes to it through OM_REPORT_HOST/PORT, or with
 #                        --port-21 it takes port 21 itself when this run may and it is free
 #   start_site ROOT [--fault NAME=MODE]...   the release site server; sets site_port, site_log, site_page
-#   start_display        a private Xvfb; exports DISPLAY
-#   updater_title, updater_version   the running copy's title and the updater's own version
+#   updater_version      the updater's own version
 #   run_log              the updater's log of this run (posix: under $work/state, Wine: the prefix's)
 #   check_update_log     the log of a whole update holds update_log_events in order, never the password
-#   wait_request PATH SECONDS   waits until the site has been asked for PATH
-#   find_window SECONDS  prints the id of the updater's visible window; window_height WIN its height
-#   check_requests       the check's three requests, in order
-#   shot NAME            saves the screen under ${OM_BINARY_DIR}/artifacts/NAME
+#   find_window SECONDS  prints the id of the updater's visible window
 
 e2e_pids=()
 win() { [ "$OM_E2E_PLATFORM" = win32 ]; }
@@ -59,21 +55,14 @@ e2e_cleanup() {
 }
 
 run_log() {
-  if win; then
-    echo "$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix/om_updat.log"
-  else
-    echo "$XDG_STATE_HOME/ombrix/om_updat.log"
-  fi
+  local folder=${XDG_STATE_HOME:-}/ombrix
+  ! win || folder=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Ombrix
+  echo "$folder/om_updat.log"
 }
 
 # What a whole update writes to the log, in this order (grep -E patterns, one event each).
 update_log_events=(
   'Start: updater [0-9]+\.[0-9]+\.[0-9]+, command line ".*/manual .*", install_dir ".*Ombrix.*"'
-  'Check-in: connect to check-in FTP .* as kelvane: connected'
-  'Check-in: upload .*current_version.txt as check/.*: stored'
-  'GET http://[^ ]*/support_files/: status 200,'
-  'GET http://[^ ]*/ombrix.html: status 200,'
-  'GET http://[^ ]*/latest_omexe/: status 200,'
   'Decision: offer the full installer <.*ombrix32_v2.1.6.msi> .* and the quick update <om_exe.v.2.1.6.exe>'
   'ran "taskkill /f /im "om_tarsel.exe""' 'ran "taskkill /f /im "quorin.exe""'
   'ran "taskkill /f /im "vistrel.exe""' 'ran "taskkill /f /im "ombrix32.exe""'
@@ -94,8 +83,7 @@ check_update_log() {
   cp "$log" "$OM_BINARY_DIR/artifacts/${OM_E2E_PLATFORM}_update.log"
   for event in "${update_log_events[@]}"; do
     found=$(tail -n +"$((line + 1))" "$log" | grep -n -m 1 -E -- "$event" | cut -d: -f1) || true
-    [ -n "$found" ] || fail "the log lacks, after its line $line: $event
-$(cat "$log")"
+    [ -n "$found" ] || fail "the log lacks, after its line $line: $event"
     line=$((line + found))
   done
   ! grep -qF '7rKp#Lwe=T%d' "$log" || fail "the log holds the FTP password"
@@ -103,13 +91,12 @@ $(cat "$log")"
 
 e2e_track() { e2e_pids+=("$@"); }
 
-fail() {
-  echo "FAIL: $*" >&2
-  e2e_keep "$*"
+fail() { # within a table row, the row's name first
+  echo "FAIL: ${row:+$row: }$*" >&2
+  e2e_keep "${row:+$row: }$*"
   exit 1
 }
 
-now_ms() { date +%s%3N; }
 slow() { if win; then echo $(($1 * 3)); else echo "$1"; fi; }
 
 wait_until() { # SECONDS (whole or with a fraction) COMMAND...
@@ -124,10 +111,10 @@ wait_until() { # SECONDS (whole or with a fraction) COMMAND...
 
 start_report_server() {
   mkdir -p "$work/ftp/check" "$work/ftp/ups"
-  local port pid
-  if [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null; then port=21; else
+  local port=21 pid
+  unset OM_REPORT_HOST OM_REPORT_PORT
+  [ "${1:-}" = --port-21 ] && [ "$(id -u)" = 0 ] && ! (: </dev/tcp/127.0.0.1/21) 2>/dev/null ||
     port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  fi
   rm -f "$work/stop.ready"
   /usr/bin/python3 "$OM_SOURCE_DIR/tests/contract/ftp_server.py" pyftpdlib "$port" "$work/ftp" kelvane \
     '7rKp#Lwe=T%d' 280 "$work/stop" 2>"$work/ftp.log" &
@@ -138,20 +125,16 @@ start_report_server() {
   if ! kill -0 "$pid" 2>/dev/null; then
     [ "$port" = 21 ] || fail "the report server did not start: $(cat "$work/ftp.log")"
     start_report_server # port 21 was taken in the meantime
-  elif [ "$port" = 21 ]; then
-    unset OM_REPORT_HOST OM_REPORT_PORT
-  else
+  elif [ "$port" != 21 ]; then
     export OM_REPORT_HOST=127.0.0.1 OM_REPORT_PORT=$port
   fi
 }
 
-start_site() {
-  local root=$1
-  shift
+start_site() { # ROOT [--fault NAME=MODE]...
   rm -f "$work/site.port"
   site_log=$work/site.log
-  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/release_site_server/serve_site.py" --root "$root" \
-    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 280 "$@" \
+  /usr/bin/python3 "$OM_SOURCE_DIR/tests/fixtures/release_site_server/serve_site.py" --root "$@" \
+    --log "$site_log" --port-file "$work/site.port" --stop-file "$work/stop" --lifetime 280 \
     >/dev/null 2>"$work/site.err" &
   site_pid=$!
   e2e_track "$site_pid"
@@ -160,45 +143,16 @@ start_site() {
   site_page=127.0.0.1:$site_port/ombrix.html
 }
 
-start_display() {
-  timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  e2e_track $!
-  wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
-  export DISPLAY=:$(head -n 1 "$work/display")
-}
-
-# The updater's own version (major.minor.tweak) and its window's title.
-IFS=. read -r v_major v_minor _ v_tweak <<<"$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' "$OM_SOURCE_DIR/CMakeLists.txt")"
-updater_version=$v_major.$v_minor.$v_tweak
-updater_title="Ombrix Web Updater [v. $updater_version U]"
+# The updater's own version: major.minor.tweak.
+updater_version=$(sed -nE 's/^project\([a-z_]* VERSION ([0-9]+\.[0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2/p' "$OM_SOURCE_DIR/CMakeLists.txt")
 
 # click_button WINDOW LEFT TOP: clicks the middle of a 960 x 330 twips button at LEFT, TOP twips.
 click_button() {
   timeout 5 xdotool mousemove --window "$1" $((($2 + 480) / 15)) $((($3 + 165) / 15)) click 1
 }
 
-wait_request() {
-  wait_until "$2" grep -q "^$1 " "$site_log" || fail "the site was not asked for $1 within $2 s; it was asked for:
-$(cat "$site_log")
-updater output: $(tail -n 20 "$work/updater.log" 2>/dev/null)"
-}
-
 find_window() {
-  local win
-  win=$(timeout "$1" xdotool search --sync --onlyvisible --name "Ombrix Web Updater" 2>/dev/null | head -n 1) || true
-  [ -n "$win" ] || fail "no visible updater window within $1 s"
-  echo "$win"
+  { timeout "$1" xdotool search --sync --onlyvisible --name "Ombrix Web Updater" 2>/dev/null || true; } | head -n 1 | grep . ||
+    fail "no visible updater window within $1 s"
 }
 
-window_height() { timeout 10 xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p'; }
-# The window's height in pixels for a height in twips, less the frame outside the X window.
-twips_height() { if win; then echo $(($1 / 15 - 25)); else echo $(($1 / 15 - 30)); fi; }
-
-# The check asked for the support-file listing, the page and the quick-update listing, in this order,
-# as "MyCustomUser".
-check_requests() {
-  [ "$(head -n 3 "$site_log")" = "$(printf '%s MyCustomUser\n' /support_files/ /ombrix.html /latest_omexe/)" ] ||
-    fail "requests were: $(cat "$site_log")"
-}
-
-shot() { timeout 20 import -window root "$OM_BINARY_DIR/artifacts/$1" || fail "no screenshot $1"; }

@@ -15,13 +15,13 @@
 #   start_copy ARGS...         the running copy "om_updater_now.exe" started by itself in the
 #                              background; sets updater (its pid)
 #   make_package OUT NAME=FILE...   a self-extracting package (package_sfx.exe and pack_sfx.py)
-#   make_site DIR VERSION      the page, the two listings and the installer of VERSION
 #   sign_site                  signs every package of $work/site for the updater in bin/signed
 #   run_update ARGS...         runs om_updat.exe (it hands over to om_updater_now.exe and ends), presses
 #                              "Install" once the offer is decided, answers every message box (box_shown:
 #                              how many there were) and waits until the copy has ended
 #   reg NAME, installed_products, restarted, requests PATTERN
 
+set -euo pipefail
 source "$OM_SOURCE_DIR/tests/e2e/lib/common.sh"
 programs=$OM_TEST_PROGRAMS
 
@@ -35,7 +35,12 @@ update_begin() {
   trap e2e_cleanup EXIT
   export XDG_STATE_HOME=$work/state
   win || { inst="$work/Ombrix Test" && make_stand_ins; } # a blank in the folder: paths must hold together
-  if [ "${1:-}" != --any-display ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then start_display; fi
+  if [ "${1:-}" != --any-display ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then # a private X server
+    timeout 290 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    e2e_track $!
+    wait_until 15 test -s "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=:$(head -n 1 "$work/display")
+  fi
   start_report_server "${1:-}"
 }
 
@@ -48,8 +53,7 @@ package=$(printf '%s' "$2" | tr '\\' '/')
 product=$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^ProductName\t//p')
 case "$1" in
   /uninstall) msiextract -l "$package" | while read -r f; do rm -f "$OM_E2E_INST/$(basename "$f")"; done
-    { grep -vxF "$product" "$OM_E2E_WORK/products" || true; } >"$OM_E2E_WORK/products.new"
-    mv "$OM_E2E_WORK/products.new" "$OM_E2E_WORK/products" ;;
+    sed -i "/^$product\$/d" "$OM_E2E_WORK/products" ;;
   /package) msiextract -C "$OM_E2E_WORK/extracted" "$package" >/dev/null || exit 1620
     chmod +x "$OM_E2E_WORK"/extracted/*/* && cp "$OM_E2E_WORK"/extracted/*/* "$OM_E2E_INST/" && rm -rf "$OM_E2E_WORK/extracted"
     echo "$product" >>"$OM_E2E_WORK/products" ;;
@@ -61,11 +65,10 @@ SH
 }
 
 make_msi() {
-  local out=$work/msi/ombrix32_v$1${2:+-$2}.msi
+  local out=$work/msi/ombrix32_v$1${2:+-$2}.msi exe=$programs/ombrix32_$1.exe
   [ -f "$out" ] && return 0
-  mkdir -p "$work/msi/$1"
-  cp "$programs/ombrix32_$1.exe" "$work/msi/$1/ombrix32.exe" 2>/dev/null || cp "$programs/ombrix32_2.1.6.exe" "$work/msi/$1/ombrix32.exe"
-  timeout 60 bash "$OM_SOURCE_DIR/tests/fixtures/msi/build-msi.sh" "$1" "$work/msi/$1/ombrix32.exe" "$out" ${2:-} >/dev/null ||
+  [ -f "$exe" ] || exe=$programs/ombrix32_2.1.6.exe
+  mkdir -p "$work/msi" && timeout 60 bash "$OM_SOURCE_DIR/tests/fixtures/msi/build-msi.sh" "$1" "$exe" "$out" ${2:-} >/dev/null ||
     fail "wixl could not build the $1 installer"
 }
 
@@ -77,26 +80,23 @@ make_package() {
 # keep_parts FROM TO: the parts of a Wine prefix that an installation or an update changes (the
 # registry, the installation, the installers Windows Installer keeps, the user's files), copied over.
 keep_parts() {
-  local part
-  for part in system.reg user.reg userdef.reg drive_c/OmbrixTest drive_c/users drive_c/ProgramData drive_c/windows/Installer; do
-    rm -rf "${2:?}/$part"
-    [ ! -e "$1/$part" ] || { mkdir -p "$(dirname "$2/$part")" && cp -a "$1/$part" "$2/$part"; } || fail "cannot copy $part"
-  done
+  local parts='system.reg user.reg userdef.reg drive_c/OmbrixTest drive_c/users drive_c/ProgramData drive_c/windows/Installer'
+  mkdir -p "$2" && (cd "$2" && rm -rf $parts) && (cd "$1" && cp -a --parents $(ls -d $parts 2>/dev/null) "$2") ||
+    fail "cannot copy the parts of $1"
 }
 
 # make_installation [--bare]: the installation as the application's own installer leaves it, plus what
 # the updater needs; --bare: ombrix32.exe 2.1.5 copied in place, Windows Installer not asked.
 make_installation() {
-  local name exepath=$inst/
-  if win && [ -d "$work/installed" ]; then
-    om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX"
-  fi
+  local name exepath=$inst/ msi=$inst/om_msi/ombrix32_v2.1.5.msi
   # One wineserver stays up until the next installation: a program started while the server is
   # shutting down (a few seconds after its last program ended) loses its connection and ends with
   # code 1 before it runs (the updater's hand-over, "wine reg").
-  ! win || timeout 30 wineserver -p || fail "no wineserver"
-  if ! win || [ ! -d "$work/installed" ]; then
-    win && exepath=${win_inst_dos//\\/\\\\}
+  if win && [ -d "$work/installed" ]; then
+    om_wine_stop && keep_parts "$work/installed" "$WINEPREFIX" && timeout 30 wineserver -p || fail "cannot put 2.1.5 back"
+  else
+    ! win || timeout 30 wineserver -p || fail "no wineserver"
+    win && exepath=${win_inst_dos//\\/\\\\} msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
     rm -rf "$inst" && mkdir -p "$inst/om_msi"
     cat >"$work/hkcu.reg" <<REG
 REGEDIT4
@@ -114,17 +114,14 @@ REG
     if [ "${1:-}" = --bare ]; then
       cp "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe"
     else
-      local msi="$inst/om_msi/ombrix32_v2.1.5.msi"
-      win && msi='C:\OmbrixTest\om_msi\ombrix32_v2.1.5.msi'
       make_msi 2.1.5 && cp "$work/msi/ombrix32_v2.1.5.msi" "$inst/om_msi/"
       timeout 60 $(win && echo wine) msiexec /package "$msi" /passive >/dev/null 2>&1 || fail "msiexec could not install 2.1.5"
     fi
     ! win || timeout 60 wine reg import "$(om_wine_path "$work/hkcu.reg")" >/dev/null 2>&1 || fail "cannot write the registry"
-  fi
-  if win && [ ! -d "$work/installed" ] && [ "${1:-}" != --bare ]; then
     # The registry reaches its files when the server ends (om_wine_stop waits for that): kept as they
     # are for the next installation.
-    om_wine_stop && keep_parts "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p || fail "cannot keep the prefix"
+    ! win || [ "${1:-}" = --bare ] || { om_wine_stop && keep_parts "$WINEPREFIX" "$work/installed" && timeout 30 wineserver -p; } ||
+      fail "cannot keep the prefix"
   fi
   cmp -s "$programs/ombrix32_2.1.5.exe" "$inst/ombrix32.exe" || fail "ombrix32.exe 2.1.5 is not installed"
   for name in vistrel.exe quorin.exe om_tarsel.exe; do cp "$programs/v2_1_0_300.exe" "$inst/$name"; done
@@ -133,14 +130,22 @@ REG
   printf 'ombrix 2.1.5\r\n' >"$inst/current_version.txt"
 }
 
+# inst_run SECONDS PROGRAM ARGS...: PROGRAM of the installation started by its whole path (posix: from
+# /, so that nothing depends on the folder it starts in), ended after SECONDS.
+inst_run() {
+  local seconds=$1 program=$2
+  shift 2
+  if win; then
+    timeout "$seconds" wine "$win_inst_dos$program" "$@"
+  else
+    (cd / && exec timeout "$seconds" "$inst/$program" "$@")
+  fi
+}
+
 start_copy() {
   rm -f "$(run_log)"
   [ -e "$inst/om_updater_now.exe" ] || cp "$inst/om_updat.exe" "$inst/om_updater_now.exe"
-  if win; then
-    timeout 150 wine "${win_inst_dos}om_updater_now.exe" "$@" >"$work/updater.log" 2>&1 &
-  else
-    (cd / && exec timeout 120 "$inst/om_updater_now.exe" "$@") >"$work/updater.log" 2>&1 &
-  fi
+  inst_run 150 om_updater_now.exe "$@" >"$work/updater.log" 2>&1 &
   updater=$!
   e2e_track "$updater"
 }
@@ -152,25 +157,21 @@ sign_site() {
     "$OM_BINARY_DIR/test-release-key/release-private-key.pem" >/dev/null || fail "signing failed"
 }
 
-make_site() {
-  mkdir -p "$1/support_files" "$1/latest_omexe"
-  sed "s/@VERSION@/$2/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$1/ombrix.html"
-  make_msi "$2" && cp "$work/msi/ombrix32_v$2.msi" "$1/"
-}
 
-# fresh PAGE_VERSION: a new installation and a new site (not yet served) whose page offers PAGE_VERSION.
+# fresh PAGE_VERSION: a new installation and a new site (not yet served): the page offering
+# PAGE_VERSION, the two listings (empty) and the installer of PAGE_VERSION.
 fresh() {
   [ -z "${site_pid:-}" ] || { kill "$site_pid" && wait "$site_pid"; } 2>/dev/null || true
-  rm -rf "$work/site"
+  rm -rf "$work/site" && mkdir -p "$work/site/support_files" "$work/site/latest_omexe"
   make_installation
-  make_site "$work/site" "$1"
+  sed "s/@VERSION@/$1/g" "$OM_SOURCE_DIR/tests/fixtures/update_site/ombrix.html.in" >"$work/site/ombrix.html"
+  make_msi "$1" && cp "$work/msi/ombrix32_v$1.msi" "$work/site/"
 }
 
 # The copy of this run (Wine names its processes after the program as well).
 copy_pids() {
   local pid
-  for pid in $(pgrep -x 'om_updater_now.'); do grep -qF "$work" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done
-  return 0
+  for pid in $(pgrep -x 'om_updater_now.'); do ! grep -qF "$work" "/proc/$pid/environ" 2>/dev/null || echo "$pid"; done
 }
 copy_running() { [ -n "$(copy_pids)" ]; }
 decided() {
@@ -184,43 +185,37 @@ install_started() {
 
 # hand_over ARGS...: runs om_updat.exe, which leaves its running copy (tracked) and ends.
 hand_over() {
-  if win; then
-    timeout 60 wine "${win_inst_dos}om_updat.exe" "$@"
-  else
-    (cd / && exec timeout 20 "$inst/om_updat.exe" "$@")
-  fi >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
+  inst_run 60 om_updat.exe "$@" >"$work/updater.out" 2>&1 || fail "om_updat.exe did not hand over to its copy and end ($?)"
   e2e_track $(copy_pids)
 }
 
 run_update() {
   rm -f "$inst/started.txt" "$work/boxes" "$(run_log)" 2>/dev/null || true
   hand_over "$@"
-  local win box pressed=0 deadline=$((SECONDS + 90))
-  win=$(timeout 30 xdotool search --sync --onlyvisible --name "Ombrix Web Updater" | head -n 1) || fail "no updater window"
+  local win box try deadline=$((SECONDS + 90))
+  win=$(find_window 30)
   wait_until 30 decided || fail "the updater offered nothing"
   timeout 5 import -window root "$work/offer.png" 2>/dev/null || true
   # "Install" (check_now 1 at 4710, 750 twips). Stopping the four programs through Wine's taskkill
   # takes a few seconds: a press is repeated only when nothing has started by then.
-  for _ in 1 2 3; do
+  for try in 1 2 3 -; do
+    [ "$try" != - ] || fail "pressing Install did nothing"
     click_button "$win" 4710 750 2>/dev/null || true
-    if wait_until "$(slow 3)" install_started; then pressed=1 && break; fi
+    ! wait_until "$(slow 3)" install_started || break
   done
-  [ "$pressed" = 1 ] || fail "pressing Install did nothing"
   # A message box (the updater's, or msiexec's own) is kept on screen, then answered as a user would.
   while copy_running; do
     [ "$SECONDS" -lt "$deadline" ] || fail "the updater did not end within 90 s"
     box=$(xdotool search --onlyvisible --name 'Ombrix Web Updater|Install|Failed|Error' 2>/dev/null | grep -vx "$win" | head -n 1 || true)
     if [ -n "$box" ]; then
-      grep -qx "$box" "$work/boxes" 2>/dev/null || {
-        echo "$box" >>"$work/boxes"
-        timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-${OM_E2E_PLATFORM}_box}.png" 2>/dev/null || true
-      }
+      echo "$box" >>"$work/boxes"
+      timeout 5 import -window root "$OM_BINARY_DIR/artifacts/${box_shot:-${OM_E2E_PLATFORM}_box}.png" 2>/dev/null || true
       # A click on the box (not on its button) gives it the focus its default button needs.
       timeout 5 xdotool mousemove --window "$box" 5 5 click 1 key Return 2>/dev/null || true
     fi
     sleep 0.2
   done
-  box_shown=$(cat "$work/boxes" 2>/dev/null | grep -c . || true)
+  box_shown=$(sort -u "$work/boxes" 2>/dev/null | grep -c . || true)
 }
 
 reg() {
