@@ -55,8 +55,7 @@ struct Download {
     }
     std::string file(const std::string& path) const
     {
-        auto it = fakes.files.files.find(path);
-        return it == fakes.files.files.end() ? "-" : std::string(it->second.begin(), it->second.end());
+        return fakes.files.files.count(path) ? fakes.files.content(path) : "-";
     }
     Strings starts() const
     {

@@ -46,11 +46,6 @@ struct FakeVerifier : platform::SignatureVerifier {
 TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutAReleaseKey)
 {
     const std::string package = "C:\\Ombrix\\om_msi\\ombrix32_v2.1.6.msi", sig = "om-sig-1 " + counting + "\n";
-    test::TestPlatform fakes;
-    platform::Platform services = fakes.services();
-    Context context{services};
-    context.session.install_dir = "C:\\Ombrix\\";
-    FakeVerifier verifier;
     // Release key, .sig file ("-": none), whether the signature verifies (-1: no verifier); the refusal.
     const std::tuple<std::string, std::string, int, std::string> cases[] = {
         {counting, sig, 1, ""},
@@ -62,15 +57,17 @@ TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutARelea
         {counting, sig, -1, "signature does not match"}};
     for (const auto& [key, sig_file, verifies, refusal] : cases) {
         SCOPED_TRACE(key + " " + sig_file + " " + refusal);
-        services.signatures = verifies < 0 ? nullptr : &verifier;
+        test::TestPlatform fakes;
+        platform::Platform services = fakes.services();
+        FakeVerifier verifier;
         verifier.valid = verifies > 0;
+        services.signatures = verifies < 0 ? nullptr : &verifier;
+        Context context{services};
+        context.session.install_dir = "C:\\Ombrix\\";
         context.release_public_key = key;
         fakes.files.files = {{package, {'m'}}};
         if (sig_file != "-")
-            fakes.files.files[package + ".sig"].assign(sig_file.begin(), sig_file.end());
-        verifier.calls.clear();
-        fakes.window.log.clear();
-        fakes.processes.starts.clear();
+            fakes.files.put(package + ".sig", sig_file);
         test::CapturedLog log;
         if (refusal.empty()) {
             verify_package_signature(context, package, "ombrix32_v2.1.6.msi");
