@@ -53,11 +53,8 @@ TEST_F(Check, ThreeRequestsInOrderWithTheFixedSettings)
 // Checks run in turn in one session, as repeated checks do. `on` names what is on offer afterwards.
 TEST_F(Check, PageAndListingsDecideWhatIsOffered)
 {
-    struct Case {
-        std::string installed, marker, support, exe, installed_package, result, msi, on;
-    };
     const std::string evil_support = "up_support/../../evil.exe", evil_exe = "om_exe.v.2.1.6\\..\\..\\evil.exe";
-    const Case cases[] = {
+    const std::array<std::string, 8> cases[] = {
         {"2.1.4", "(v.2.1.5)", "", "", "", "v.2.1.5", "v2.1.5", "msi"},
         {"2.0.9", "(v.2.10.0)", "", "", "", "v.2.10.0", "v2.10.0", "msi"},
         {"2.1.4", "(v.2.1.5 beta)", "", "", "", "v.2.1.5 beta", "v2.1.5beta", "msi"},
@@ -72,19 +69,19 @@ TEST_F(Check, PageAndListingsDecideWhatIsOffered)
         {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "", "v.2.1.5", "v2.1.5", "msi support"},
         {"2.1.4", "(v.2.1.5)", "up_support_a.exe", "", "up_support_a.exe", "v.2.1.5", "v2.1.5", "msi"},
         {"2.1.4", "(v.2.1.4)", evil_support, evil_exe, "", "v.2.1.4", "v2.1.4", ""}};
-    for (const auto& c : cases) {
-        s.installed_version = c.installed;
-        site(c.marker, c.support, c.exe);
-        if (!c.installed_package.empty())
-            fakes.files.files["C:\\Ombrix\\" + c.installed_package + ".completed"] = {};
-        const std::string row = c.installed + " " + c.marker + " " + c.support + " " + c.exe;
-        EXPECT_EQ(get_new_version(context), c.result) << row;
-        EXPECT_EQ(s.msi_address, "127.0.0.1/rel/ombrix32_" + c.msi + ".msi") << row;
-        EXPECT_EQ(s.msi_available, text::contains(c.on, "msi")) << row;
-        EXPECT_EQ(s.exe_available, text::contains(c.on, "exe")) << row;
-        EXPECT_EQ(s.support_available, text::contains(c.on, "support")) << row;
-        EXPECT_EQ(s.support_file, c.on == "msi support" ? "up_support_a.exe" : "") << row;
-        EXPECT_EQ(s.exe_address, "127.0.0.1/rel//latest_omexe/" + (c.exe == evil_exe ? "" : c.exe)) << row;
+    for (const auto& [installed, marker, support, exe, installed_package, result, msi, on] : cases) {
+        s.installed_version = installed;
+        site(marker, support, exe);
+        if (!installed_package.empty())
+            fakes.files.files["C:\\Ombrix\\" + installed_package + ".completed"] = {};
+        const std::string row = installed + " " + marker + " " + support + " " + exe;
+        EXPECT_EQ(get_new_version(context), result) << row;
+        EXPECT_EQ(s.msi_address, "127.0.0.1/rel/ombrix32_" + msi + ".msi") << row;
+        EXPECT_EQ(s.msi_available, text::contains(on, "msi")) << row;
+        EXPECT_EQ(s.exe_available, text::contains(on, "exe")) << row;
+        EXPECT_EQ(s.support_available, text::contains(on, "support")) << row;
+        EXPECT_EQ(s.support_file, on == "msi support" ? "up_support_a.exe" : "") << row;
+        EXPECT_EQ(s.exe_address, "127.0.0.1/rel//latest_omexe/" + (exe == evil_exe ? "" : exe)) << row;
     }
     EXPECT_EQ(s.exe_version_parts, (std::array<std::int16_t, 3>{2, 1, 3}));
     // After the support listing, with no other flag set, its body is also kept as received bytes.
@@ -182,43 +179,36 @@ TEST_F(Check, DownloadGoesToItsFileOnlyWhenWholeAndWithinItsLength)
     // none); `restart`: the server answers a resumed download whole after the first chunk. Past its
     // announced length a transfer is aborted at the chunk that passes it.
     // `disk`: "full" fails every write, "busy" cannot be emptied for the server's start over.
-    struct Case {
-        long status;
-        std::string body, length;
-        bool restart;
-        std::string disk, kept;
-        double progress;
-    } cases[] = {{200, "0123456789", "", false, "", "0123456789", 10},
-                 {200, "0123456789AB", "10", false, "", "", 4},
-                 {200, "0123456789", "", false, "full", "", 10},
-                 {200, "x", "0", false, "", "", 0},
-                 {404, "<html>", "", false, "", "", 6},
-                 {0, "x", "", false, "", "", 1},
-                 {200, "0123456789", "", true, "", "0123456789", 10},
-                 {200, "0123456789", "-", true, "", "0123456789", 10},
-                 {200, "0123456789", "", true, "busy", "", 10},
-                 {200, "0123456789", "12", true, "", "", 10}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body + " " + c.length + " " + std::to_string(c.restart) + " " + c.disk);
-        fakes.files = FakeFiles{};
-        if (c.disk == "full")
-            fakes.files.unwritable.insert("C:\\file.bin");
-        if (c.disk == "busy")
-            fakes.files.unrestartable.insert("C:\\file.bin");
-        serve(c.body, {4, 10}, c.length);
-        http.responses[url].status = c.status;
-        http.responses[url].restart_after = c.restart ? 1 : -1;
+    const std::tuple<long, std::string, std::string, bool, std::string, std::string, double> cases[] = {
+        {200, "0123456789", "", false, "", "0123456789", 10},
+        {200, "0123456789AB", "10", false, "", "", 4},
+        {200, "0123456789", "", false, "full", "", 10},
+        {200, "x", "0", false, "", "", 0},
+        {404, "<html>", "", false, "", "", 6},
+        {0, "x", "", false, "", "", 1},
+        {200, "0123456789", "", true, "", "0123456789", 10},
+        {200, "0123456789", "-", true, "", "0123456789", 10},
+        {200, "0123456789", "", true, "busy", "", 10},
+        {200, "0123456789", "12", true, "", "", 10}};
+    for (const auto& [status, body, length, restart, disk, kept, progress] : cases) {
+        SCOPED_TRACE(body + " " + length + " " + std::to_string(restart) + " " + disk);
+        fakes.files.files.clear();
+        fakes.files.unwritable = {disk == "full" ? "C:\\file.bin" : ""};
+        fakes.files.unrestartable = {disk == "busy" ? "C:\\file.bin" : ""};
+        serve(body, {4, 10}, length);
+        http.responses[url].status = status;
+        http.responses[url].restart_after = restart ? 1 : -1;
         http.log.clear();
         s.received_bytes = {1, 2, 3};
         fakes.window.set_progress_value(0);
-        if (c.kept.empty())
+        if (kept.empty())
             EXPECT_THROW(fetch_to_file(context, "127.0.0.1/rel/file.bin", "C:\\file.bin"), StepFailed);
         else
             EXPECT_NO_THROW(fetch_to_file(context, "127.0.0.1/rel/file.bin", "C:\\file.bin"));
-        EXPECT_EQ(fakes.files.content("C:\\file.bin"), c.kept);
-        EXPECT_EQ(fakes.window.progress_value(), c.progress);
+        EXPECT_EQ(fakes.files.content("C:\\file.bin"), kept);
+        EXPECT_EQ(fakes.window.progress_value(), progress);
         EXPECT_EQ(s.received_bytes, (std::vector<std::uint8_t>{1, 2, 3}));
-        EXPECT_EQ(http.entries("abort").size(), c.progress < static_cast<double>(c.body.size()) ? 1u : 0u);
+        EXPECT_EQ(http.entries("abort").size(), progress < static_cast<double>(body.size()) ? 1u : 0u);
     }
     EXPECT_EQ(http.log.back(), "keep_body 1"); // later requests read their bodies again
 }
