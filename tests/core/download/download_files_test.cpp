@@ -122,7 +122,6 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     EXPECT_EQ(fakes.processes.waits.size(), 1u); // only the package run is waited for
     EXPECT_EQ(file(support) + file(support + ".completed"), "-MZ support package");
     EXPECT_EQ(file(dir + "support_installed.txt"), "up_support_V7.exe.completed\r\n");
-    EXPECT_EQ(file(new_msi) + file(dir + "om_exe.v.2.1.7.exe") + file(main_exe + ".previous"), "---");
     EXPECT_EQ(fakes.registry.text("Software\\Kelvane\\Ombrix32", "LastSuccessRun"), "<missing>");
 
     // Not a program, or a run that fails: removed, not marked, the application restarted.
@@ -164,7 +163,6 @@ TEST_F(DownloadSession, NothingOnOfferMakesNoTransferAndStillRunsTheInstallation
     download_files(context); // do_up returns when nothing is to be installed
     EXPECT_TRUE(http.log.empty());
     EXPECT_EQ(fakes.window.entries("visible om_website"), Strings{"visible om_website=0"});
-    EXPECT_EQ(fakes.files.current, "C:\\Ombrix\\om_msi");
     EXPECT_TRUE(fakes.processes.starts.empty());
 }
 
