@@ -76,7 +76,6 @@ TEST(DownloadPlan, FileNamesAndTheSkipBoxShownOnlyForThatVeryInstallerAlreadyDow
 {
     // What is on offer, the installer already downloaded; the names planned and whether skip shows.
     const std::tuple<bool, bool, std::string, std::string, std::string, bool> cases[] = {
-        {true, true, "", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", false},
         {true, true, "ombrix32_v2.1.5.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", false},
         {true, true, "ombrix32_v2.1.6.msi", "om_exe.v.2.1.7.exe", "ombrix32_v2.1.6.msi", true},
         {false, true, "ombrix32_v2.1.6.msi", "", "ombrix32_v2.1.6.msi", true},
@@ -132,7 +131,7 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
     }
 }
 
-TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallation)
+TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallationWhichAlsoRunsWithNothingOnOffer)
 {
     s.support_available = true;
     s.exe_available = s.msi_available = true;
@@ -150,14 +149,12 @@ TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallation
     // do_up took over: uninstall, install, unpack, restart.
     ASSERT_EQ(fakes.processes.starts.size(), 4u);
     EXPECT_EQ(starts()[1], "msiexec /package ombrix32_v2.1.6.msi /passive DISABLEADVTSHORTCUTS=TRUE | 1");
-}
 
-TEST_F(DownloadSession, NothingOnOfferMakesNoTransferAndStillRunsTheInstallation)
-{
-    download_files(context); // do_up returns when nothing is to be installed
-    EXPECT_TRUE(http.log.empty());
-    EXPECT_EQ(fakes.window.entries("visible om_website"), Strings{"visible om_website=0"});
-    EXPECT_TRUE(fakes.processes.starts.empty());
+    // With nothing on offer nothing is fetched, and do_up returns when nothing is to be installed.
+    Download none;
+    download_files(none.context);
+    EXPECT_TRUE(none.http.log.empty() && none.fakes.processes.starts.empty());
+    EXPECT_EQ(none.fakes.window.entries("visible om_website"), Strings{"visible om_website=0"});
 }
 
 TEST(DownloadFiles, UnsoundResponsesWriteNothingAndStartNothing)

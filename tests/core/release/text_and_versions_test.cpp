@@ -60,7 +60,6 @@ TEST(VersionTriple, StoredRoundedHalfToEvenWithinSixteenBits)
     EXPECT_EQ(store_version_parts({-32768, 0, 5.4}), (std::array<std::int16_t, 3>{-32768, 0, 5}));
     for (const VersionTriple outside : {VersionTriple{0, 32767.5, 0}, {0, 0, 40000}, {-32769, 0, 0}})
         EXPECT_THROW(store_version_parts(outside), StepFailed);
-    EXPECT_EQ(ombrix_version_text({2, 10, 0}), "Ombrix v.2.10.0");
 }
 
 TEST(OfferableName, OnlyPlainFileNames)
