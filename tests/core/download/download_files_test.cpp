@@ -48,10 +48,6 @@ struct Download {
                 fakes.files.files[main_exe] = {'n'};
         };
     }
-    std::string file(const std::string& path) const
-    {
-        return fakes.files.files.count(path) ? fakes.files.content(path) : "-";
-    }
     Strings starts() const
     {
         Strings out;
@@ -113,8 +109,9 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
                        "text info=Installing up_support_V7.exe", "text info=Updated files have been installed!"}));
     EXPECT_EQ(starts(), (Strings{"\"" + support + "\" -y -o | 6", restart}));
     EXPECT_EQ(fakes.processes.waits.size(), 1u); // only the package run is waited for
-    EXPECT_EQ(file(support) + file(support + ".completed"), "-MZ support package");
-    EXPECT_EQ(file(dir + "support_installed.txt"), "up_support_V7.exe.completed\r\n");
+    EXPECT_FALSE(fakes.files.file_exists(support));
+    EXPECT_EQ(fakes.files.content(support + ".completed"), "MZ support package");
+    EXPECT_EQ(fakes.files.content(dir + "support_installed.txt"), "up_support_V7.exe.completed\r\n");
     EXPECT_EQ(fakes.registry.text("Software\\Kelvane\\Ombrix32", "LastSuccessRun"), "<missing>");
 
     // Not a program, or a run that fails: removed, not marked, the application restarted.
@@ -125,7 +122,7 @@ TEST_F(DownloadSession, SupportPackageIsFetchedRunRetiredAndTheApplicationRestar
         t.fakes.processes.exit_codes = {code};
         EXPECT_THROW(download_files(t.context), ProgramEnded);
         EXPECT_EQ(t.starts(), (code ? Strings{"\"" + support + "\" -y -o | 6", restart} : Strings{restart}));
-        EXPECT_EQ(t.file(support) + t.file(support + ".completed") + t.file(dir + "support_installed.txt"), "---");
+        EXPECT_EQ(t.fakes.files.files.size(), 2u); // the package removed, nothing marked or recorded
         EXPECT_THAT(t.fakes.window.entries("box "),
                     testing::ElementsAre(testing::HasSubstr(code ? "(it ended with code 3)" : "is not a program")));
     }
@@ -141,7 +138,8 @@ TEST_F(DownloadSession, PackagesQuickUpdateFirstThenInstallerThenTheInstallation
     fakes.files.put(new_msi, "old and longer");
     EXPECT_THROW(download_files(context), ProgramEnded);
     EXPECT_EQ(http.entries("open"), (Strings{"open GET " + exe_url + " false", "open GET " + msi_url + " false"}));
-    EXPECT_EQ(file(dir + "om_exe.v.2.1.7.exe") + file(new_msi), "MZ quick updateMSI 2.1.6.0");
+    EXPECT_EQ(fakes.files.content(dir + "om_exe.v.2.1.7.exe") + fakes.files.content(new_msi),
+              "MZ quick updateMSI 2.1.6.0");
     EXPECT_THAT(fakes.window.entries("text info="),
                 testing::IsSupersetOf(
                     {"text info=Downloading om_exe.v.2.1.7.exe", "text info=Downloading ombrix32_v2.1.6.msi"}));
@@ -177,7 +175,7 @@ TEST(DownloadFiles, UnsoundResponsesWriteNothingAndStartNothing)
         EXPECT_EQ(t.fakes.window.entries("text info=").back(), what == "broken off"
                                                                    ? "text info=Downloading ombrix32_v2.1.6.msi"
                                                                    : "text info=Error. No Upadtes found.");
-        EXPECT_EQ(t.file(new_msi), "k");
+        EXPECT_EQ(t.fakes.files.content(new_msi), "k");
         EXPECT_EQ(t.fakes.files.files.size(), 3u);
         EXPECT_TRUE(t.fakes.processes.starts.empty());
         EXPECT_EQ(t.context.download.sink, nullptr);
