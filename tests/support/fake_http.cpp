@@ -1,6 +1,7 @@
 #include "support/fake_http.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace om::test {
 namespace {
@@ -31,6 +32,8 @@ public:
     }
     void send() override
     {
+        if (!events_) // a request object whose events were never set up fails the test instead of crashing it
+            throw std::logic_error("send() on a request without events");
         const auto found = http_.responses.find(url_);
         now_ = found != http_.responses.end() ? found->second : FakeResponse{.status = 404, .body = "not found"};
         if (now_.send_throws)
