@@ -206,7 +206,6 @@ TEST_F(Check, DownloadGoesToItsFileOnlyWhenWholeAndWithinItsLength)
 TEST_F(Check, ErrorEndsTheProgram)
 {
     http.responses[url] = {.body = "abc", .chunks = {1, 1, 1}, .error_after = 1};
-    fakes.window.set_top(6000);
     context.req->open("GET", url, false);
     EXPECT_THROW(context.req->send(), ProgramEnded);
     EXPECT_EQ(fakes.window.entries("text").size(), 0u); // without "/manual", nothing is shown
@@ -214,7 +213,7 @@ TEST_F(Check, ErrorEndsTheProgram)
     // With "/manual": the window moves up, shows the message for 2 seconds, then the program ends.
     s.manual_run = true;
     EXPECT_THROW(context.req->send(), ProgramEnded);
-    EXPECT_EQ(fakes.window.top(), 3000);
+    EXPECT_EQ(fakes.window.top(), -3000);
     EXPECT_EQ(label1(), "Internet Connection Error!");
     EXPECT_EQ(fakes.window.waited_ms, 2000);
 
