@@ -1,6 +1,6 @@
 #pragma once
 // A scripted request object: responses by address, events delivered during send() in the order start,
-// data..., finished (or error), and a log of every call and event.
+// data..., finished (or error), and a log of the calls that set a request up or abandon it.
 #include "platform/http_request.hpp"
 
 #include <cstddef>
@@ -27,7 +27,7 @@ public:
     // By full address ("http://..."); any other address answers 404 "not found".
     std::map<std::string, FakeResponse> responses;
     // "timeouts 2000 2000 2000 2000", "open GET http://x false", "header User-Agent: MyCustomUser",
-    // "keep_body 1", "send", "start 200", "data 400", "restart", "finished", "error", "abort", "text", "body".
+    // "keep_body 1", "abort".
     std::vector<std::string> log;
 
     std::unique_ptr<platform::HttpRequest> create_request() override;

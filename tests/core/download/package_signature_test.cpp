@@ -28,8 +28,6 @@ TEST(SignatureFile, OnlyTheTagAndCanonicalBase64OfSixtyFourBytesAreRead)
              "om-sig-1 " + counting + "\n\n", "om-sig-1 " + counting.substr(1), "om-sig-1 A" + counting,
              "om-sig-1 " + bad_last, "om-sig-1 " + counting.substr(0, 86) + "A=", "om-sig-1 !" + counting.substr(1)})
         EXPECT_FALSE(read_signature_file(bad)) << bad;
-    const auto prefix = signed_prefix("Up_Support_V7.exe");
-    EXPECT_EQ(std::string(prefix.begin(), prefix.end()), "om-release-1\nup_support_v7.exe\n");
 }
 
 struct FakeVerifier : platform::SignatureVerifier {
@@ -46,12 +44,8 @@ struct FakeVerifier : platform::SignatureVerifier {
 TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutAReleaseKey)
 {
     const std::string package = "C:\\Ombrix\\om_msi\\ombrix32_v2.1.6.msi", sig = "om-sig-1 " + counting + "\n";
-    test::TestPlatform fakes;
-    platform::Platform services = fakes.services();
-    Context context{services};
-    context.session.install_dir = "C:\\Ombrix\\";
-    FakeVerifier verifier;
-    // Release key, .sig file ("-": none), whether the signature verifies (-1: no verifier); the refusal.
+    // Release key, .sig file ("-": none), whether the signature verifies (-1: no verifier); the refusal. The
+    // package's name comes in mixed case and is signed lower-cased.
     const std::tuple<std::string, std::string, int, std::string> cases[] = {
         {counting, sig, 1, ""},
         {"", "-", 0, ""},
@@ -62,27 +56,29 @@ TEST(PackageSignature, APackageGoesThroughOnlyWithAValidSignatureOrWithoutARelea
         {counting, sig, -1, "signature does not match"}};
     for (const auto& [key, sig_file, verifies, refusal] : cases) {
         SCOPED_TRACE(key + " " + sig_file + " " + refusal);
-        services.signatures = verifies < 0 ? nullptr : &verifier;
+        test::TestPlatform fakes;
+        platform::Platform services = fakes.services();
+        FakeVerifier verifier;
         verifier.valid = verifies > 0;
+        services.signatures = verifies < 0 ? nullptr : &verifier;
+        Context context{services};
+        context.session.install_dir = "C:\\Ombrix\\";
         context.release_public_key = key;
         fakes.files.files = {{package, {'m'}}};
         if (sig_file != "-")
-            fakes.files.files[package + ".sig"].assign(sig_file.begin(), sig_file.end());
-        verifier.calls.clear();
-        fakes.window.log.clear();
-        fakes.processes.starts.clear();
+            fakes.files.put(package + ".sig", sig_file);
         test::CapturedLog log;
         if (refusal.empty()) {
-            verify_package_signature(context, package, "ombrix32_v2.1.6.msi");
-            EXPECT_EQ(log.has("signature of ombrix32_v2.1.6.msi verified"), !key.empty()) << log.text();
+            verify_package_signature(context, package, "Ombrix32_V2.1.6.msi");
+            EXPECT_EQ(log.has("signature of Ombrix32_V2.1.6.msi verified"), !key.empty()) << log.text();
             EXPECT_TRUE(fakes.window.entries("box").empty() && fakes.files.file_exists(package));
             EXPECT_EQ(verifier.calls,
                       key.empty() ? Strings{} : Strings{"om-release-1\nombrix32_v2.1.6.msi\n" + package});
             continue;
         }
-        EXPECT_THROW(verify_package_signature(context, package, "ombrix32_v2.1.6.msi"), ProgramEnded);
-        EXPECT_TRUE(log.has("package ombrix32_v2.1.6.msi refused: " + refusal)) << log.text();
-        EXPECT_EQ(fakes.window.entries("box"), Strings{"box The package ombrix32_v2.1.6.msi was not installed: " +
+        EXPECT_THROW(verify_package_signature(context, package, "Ombrix32_V2.1.6.msi"), ProgramEnded);
+        EXPECT_TRUE(log.has("package Ombrix32_V2.1.6.msi refused: " + refusal)) << log.text();
+        EXPECT_EQ(fakes.window.entries("box"), Strings{"box The package Ombrix32_V2.1.6.msi was not installed: " +
                                                        refusal + ". It has been deleted.\r\n\r\nLog: " + log.path()});
         EXPECT_TRUE(fakes.files.files.empty());
         ASSERT_EQ(fakes.processes.starts.size(), 1u);

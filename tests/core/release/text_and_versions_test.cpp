@@ -31,14 +31,13 @@ TEST(VersionTriple, CutsTheMarkedAndTheInstalledForms)
         {"v.2.1.5 beta", true, 2, 1, 5}, {".2.10.3", true, 2, 10, 3}, {"v.2.1.5.7", true, 2, 1, 5.7},
         {"v.x.1.", true, 0, 1, 0},       {"v.2.1", true, -1, 0, 0},   {"2.1.5.0", false, 2, 1, 5},
         {"2.1", false, -1, 0, 0},        {"", false, -1, 0, 0}};
+    const auto weight = [](const VersionTriple& v) { return v.a + v.b * 1e3 + v.c * 1e6; };
     for (const auto& [text, marked, a, b, c] : cases) {
         const auto cut = marked ? &cut_marked_version : &cut_installed_version;
-        if (a < 0) {
+        if (a < 0)
             EXPECT_THROW(cut(text), StepFailed) << text;
-            continue;
-        }
-        const VersionTriple v = cut(text);
-        EXPECT_DOUBLE_EQ(v.a + v.b * 1e3 + v.c * 1e6, a + b * 1e3 + c * 1e6) << text;
+        else
+            EXPECT_DOUBLE_EQ(weight(cut(text)), weight({a, b, c})) << text;
     }
 }
 
@@ -60,7 +59,6 @@ TEST(VersionTriple, StoredRoundedHalfToEvenWithinSixteenBits)
     EXPECT_EQ(store_version_parts({-32768, 0, 5.4}), (std::array<std::int16_t, 3>{-32768, 0, 5}));
     for (const VersionTriple outside : {VersionTriple{0, 32767.5, 0}, {0, 0, 40000}, {-32769, 0, 0}})
         EXPECT_THROW(store_version_parts(outside), StepFailed);
-    EXPECT_EQ(ombrix_version_text({2, 10, 0}), "Ombrix v.2.10.0");
 }
 
 TEST(OfferableName, OnlyPlainFileNames)
