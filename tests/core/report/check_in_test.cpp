@@ -54,9 +54,9 @@ TEST(CheckIn, UploadsTheReportDeletesItAndEndsOnlyAnUpdatedRun)
             send_check_in(context);
         EXPECT_TRUE(log.text().starts_with(c.log)) << log.text();
         EXPECT_EQ(log.text().find("7rKp#Lwe=T%d"), std::string::npos);
-        EXPECT_EQ(ftp.log[2], std::string("connect ") + OM_REPORT_SERVER + ":21 kelvane 7rKp#Lwe=T%d 1 134217728");
+        EXPECT_EQ(ftp.log[2], std::string("connect ") + OM_REPORT_SERVER + " 21 kelvane 7rKp#Lwe=T%d 1 134217728");
         const auto put = std::find_if(ftp.log.begin(), ftp.log.end(), [](auto& e) { return e.starts_with("put"); });
-        EXPECT_EQ(put == ftp.log.end() ? "" : *put, c.put.empty() ? "" : "put " + report + " -> " + c.put + " 2");
+        EXPECT_EQ(put == ftp.log.end() ? "" : *put, c.put.empty() ? "" : "put " + report + " " + c.put + " 2");
         EXPECT_EQ(tp.files.files.count(report), 0u);
         const std::string box = "box Internet connection timed out\r\n\r\nLog: " + log.path();
         EXPECT_EQ(tp.window.entries("box"), c.failing == "connect" ? std::vector{box} : std::vector<std::string>{});
