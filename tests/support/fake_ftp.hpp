@@ -27,7 +27,6 @@ public:
     // Each call as its name and arguments: "connect 10.0.0.5 21 user pw 1 0", "put C:\\a b 2", "close 3", ...
     std::vector<std::string> log;
     std::set<std::string> failing; // names of the calls that fail ("open", "connect", "put", ...)
-    bool pwd_counts_nul = false;   // the current folder's length with its NUL counted, as WinINet under Wine
     std::set<platform::FtpHandle> open;
 
     FakeFtp(FakeFiles* files = nullptr) : local(files) {}
@@ -74,7 +73,7 @@ public:
     bool get_current_directory(platform::FtpHandle, std::span<char> buffer, std::uint32_t& length) override
     {
         std::strncpy(buffer.data(), folder_.c_str(), length);
-        length = static_cast<std::uint32_t>(folder_.size() + (pwd_counts_nul ? 1 : 0));
+        length = static_cast<std::uint32_t>(folder_.size() + 1); // the NUL counted, as WinINet under Wine
         return call("pwd");
     }
     bool set_current_directory(platform::FtpHandle, const std::string& name) override
