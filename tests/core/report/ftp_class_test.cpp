@@ -115,61 +115,62 @@ TEST_F(FtpClassTest, FailedOpenLeavesTheObjectClosedAndSilentlyRefusesEverything
     }
 }
 
+// Each call in turn, with the call that the server fails, its answer and what it asked of the server.
 TEST_F(FtpClassTest, FileAndFolderOperations)
 {
     server.listing = {{"data.bin", 0, march_fifth}, {"old.txt"}, {"check", platform::file_attribute_directory}};
     files.files["C:\\new.txt"] = {'n'};
     files.files["C:\\data.bin"] = {'l'};
     open();
-    server.log.clear();
-    // Uploads replace a remote file only when asked, after deleting it.
-    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "OLD.txt"));
-    EXPECT_EQ(server.log, (Strings{"find OLD.txt", "close 4"}));
-    EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "old.txt", true));
-    EXPECT_EQ(Strings(server.log.end() - 2, server.log.end()),
-              (Strings{"delete old.txt", "put C:\\new.txt old.txt 2"}));
-    server.failing = {"delete"};
-    EXPECT_FALSE(ftp.PutFile("C:\\new.txt", "old.txt", true));
-    EXPECT_EQ(server.log.back(), "delete old.txt");
-    EXPECT_TRUE(ftp.PutFile("C:\\new.txt", "fresh.txt"));
-    // Downloads replace a local file only when asked, and take the listed time.
-    EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\data.bin"));
-    EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'l'});
-    EXPECT_TRUE(ftp.GetFile("data.bin", "C:\\data.bin", true));
-    EXPECT_EQ(files.files["C:\\data.bin"], std::vector<std::uint8_t>{'r'});
-    EXPECT_EQ(
-        Strings(server.log.end() - 2, server.log.end()),
-        (Strings{"get data.bin C:\\data.bin 0 32 0", "times C:\\data.bin " + std::to_string(march_fifth.ticks())}));
-    EXPECT_FALSE(ftp.GetFile("absent.bin", "C:\\new.bin"));
-    server.failing = {"get"};
-    EXPECT_FALSE(ftp.GetFile("data.bin", "C:\\other.bin"));
-    EXPECT_EQ(server.log.back(), "get data.bin C:\\other.bin 0 32 0");
-    // Folders and names.
-    EXPECT_TRUE(ftp.FolderExists("check") && ftp.FileExists("check") && ftp.FileExists("OLD.TXT"));
-    EXPECT_FALSE(ftp.FolderExists("old.txt") || ftp.FolderExists("c.txt") || ftp.FileExists("c.txt"));
-    EXPECT_EQ(ftp.CurrentFolder(), "/");
-    server.listing.pop_back(); // a changed folder shows after a change of folder, not before
-    server.failing = {"cd"};
-    EXPECT_FALSE(ftp.SetCurrentFolder("check"));
-    EXPECT_TRUE(ftp.Folders().contains("check"));
-    server.failing = {"pwd"};
-    EXPECT_TRUE(ftp.SetCurrentFolder("check"));
-    EXPECT_FALSE(ftp.Folders().contains("check"));
-    EXPECT_EQ(ftp.CurrentFolder(), "");
-    server.failing = {};
-    EXPECT_EQ(ftp.CurrentFolder(), "/check");
-    // The other calls answer as the server does.
-    const std::pair<std::string, std::function<bool()>> calls[] = {
-        {"mkdir sub", [&] { return ftp.CreatFolder("sub"); }},
-        {"rmdir sub", [&] { return ftp.DeleteFolder("sub"); }},
-        {"delete z.txt", [&] { return ftp.DeleteFile("z.txt"); }},
-        {"rename a b", [&] { return ftp.RenameFile("a", "b"); }}};
-    for (const auto& [entry, run] : calls)
-        for (const bool fails : {false, true}) {
-            server.failing = {fails ? entry.substr(0, entry.find(' ')) : ""};
-            EXPECT_EQ(run(), !fails) << entry;
-            EXPECT_EQ(server.log.back(), entry);
-        }
+    const std::string data_time = std::to_string(march_fifth.ticks());
+    const struct {
+        std::string failing;
+        std::function<bool()> call;
+        bool answer;
+        std::string asked;
+    } steps[] = {// Uploads replace a remote file only when asked, after deleting it.
+                 {"", [&] { return ftp.PutFile("C:\\new.txt", "OLD.txt"); }, false, "find OLD.txt|close 4|"},
+                 {"", [&] { return ftp.PutFile("C:\\new.txt", "old.txt", true); }, true,
+                  "find old.txt|close 5|delete old.txt|put C:\\new.txt old.txt 2|"},
+                 {"delete", [&] { return ftp.PutFile("C:\\new.txt", "old.txt", true); }, false,
+                  "find old.txt|close 6|delete old.txt|"},
+                 {"", [&] { return ftp.PutFile("C:\\new.txt", "fresh.txt"); }, true,
+                  "find fresh.txt|put C:\\new.txt fresh.txt 2|"},
+                 // Downloads replace a local file only when asked, and take the listed time.
+                 {"", [&] { return ftp.GetFile("data.bin", "C:\\data.bin") || files.content("C:\\data.bin") != "l"; },
+                  false, ""},
+                 {"", [&] { return ftp.GetFile("data.bin", "C:\\data.bin", true); }, true,
+                  "find data.bin|close 7|get data.bin C:\\data.bin 0 32 0|times C:\\data.bin " + data_time + "|"},
+                 {"", [&] { return ftp.GetFile("absent.bin", "C:\\new.bin"); }, false, "find absent.bin|"},
+                 {"get", [&] { return ftp.GetFile("data.bin", "C:\\other.bin"); }, false,
+                  "find data.bin|close 8|get data.bin C:\\other.bin 0 32 0|"},
+                 // Folders and names; a change of folder lists the new folder.
+                 {"", [&] { return ftp.FolderExists("check") && ftp.FileExists("check"); }, true,
+                  "find check|close 9|find check|close 10|"},
+                 {"", [&] { return ftp.FolderExists("old.txt") || ftp.FolderExists("c.txt"); }, false,
+                  "find old.txt|close 11|find c.txt|"},
+                 {"cd", [&] { return ftp.SetCurrentFolder("check"); }, false, "cd check|"},
+                 {"", [&] { return ftp.SetCurrentFolder("check"); }, true, "cd check|find *|close 12|"},
+                 {"pwd", [&] { return ftp.CurrentFolder() == ""; }, true, "pwd|"},
+                 {"", [&] { return ftp.CurrentFolder() == "/check"; }, true, "pwd|"},
+                 // The other calls answer as the server does.
+                 {"", [&] { return ftp.CreatFolder("sub"); }, true, "mkdir sub|"},
+                 {"mkdir", [&] { return ftp.CreatFolder("sub"); }, false, "mkdir sub|"},
+                 {"", [&] { return ftp.DeleteFolder("sub"); }, true, "rmdir sub|"},
+                 {"rmdir", [&] { return ftp.DeleteFolder("sub"); }, false, "rmdir sub|"},
+                 {"", [&] { return ftp.DeleteFile("z.txt"); }, true, "delete z.txt|"},
+                 {"delete", [&] { return ftp.DeleteFile("z.txt"); }, false, "delete z.txt|"},
+                 {"", [&] { return ftp.RenameFile("a", "b"); }, true, "rename a b|"},
+                 {"rename", [&] { return ftp.RenameFile("a", "b"); }, false, "rename a b|"}};
+    for (const auto& step : steps) {
+        server.log.clear();
+        server.failing = {step.failing};
+        EXPECT_EQ(step.call(), step.answer) << step.asked;
+        std::string asked;
+        for (const std::string& entry : server.log)
+            asked += entry + "|";
+        EXPECT_EQ(asked, step.asked);
+    }
     ftp.CloseFTP();
     EXPECT_EQ(server.open.size(), 0u);
 }
