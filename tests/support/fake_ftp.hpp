@@ -89,7 +89,7 @@ public:
     }
     bool put_file(platform::FtpHandle, const std::string& path, const std::string& name, std::uint32_t flags) override
     {
-        return local->files.count(path) && call("put", path, name, flags);
+        return call("put", path, name, flags);
     }
     bool delete_file(platform::FtpHandle, const std::string& name) override { return call("delete", name); }
     bool rename_file(platform::FtpHandle, const std::string& from, const std::string& to) override
