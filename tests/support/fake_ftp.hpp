@@ -1,7 +1,6 @@
 #pragma once
 // A scripted FTP service: a fixed listing, a log of every call, calls that fail by their first word, and
 // the handles given out and not yet closed. Transfers and folder changes are logged, not kept.
-#include "common/text.hpp"
 #include "platform/ftp_service.hpp"
 #include "support/fake_services.hpp"
 
@@ -21,7 +20,7 @@ public:
         platform::FileTime written{};
         std::uint64_t size = 0;
     };
-    // "*" finds every entry without a "/"; any other pattern the entry of that name (case ignored).
+    // "*" finds every entry; any other pattern the entry of that name.
     std::vector<Entry> listing;
     FakeFiles* local = nullptr;
     // Each call as its name and arguments: "connect 10.0.0.5 21 user pw 1 0", "put C:\\a b 2", "close 3", ...
@@ -50,8 +49,7 @@ public:
     {
         found_.clear();
         for (const Entry& entry : listing)
-            if (pattern == "*" ? !text::contains(entry.name, "/")
-                               : text::to_lower(entry.name) == text::to_lower(pattern))
+            if (pattern == "*" || entry.name == pattern)
                 found_.push_back(entry);
         data = {};
         return call("find", pattern) && find_next(0, data) ? give() : 0;

@@ -116,7 +116,6 @@ TEST(Installation, EachPathRunsItsStepsInOrderRecordsTheVersionsAndRestartsTheAp
         EXPECT_EQ(t.fakes.processes.waits.size(), t.fakes.processes.starts.size() - 1); // not the application
         EXPECT_EQ(t.exes(), c.version + "|");
         EXPECT_EQ(t.fakes.registry.text(key, "LastSuccessRun"), "[Updated {v." + c.version + ": 12-04-2026 14:05:09}]");
-        EXPECT_TRUE(t.fakes.window.entries("box ").empty());
         EXPECT_EQ(t.fakes.window.entries("visible"), Strings{"visible om_website=0"});
         EXPECT_EQ(t.fakes.window.entries("top="), Strings{"top=1500"});
         // What ran, with its code, and what was started is in the log.
