@@ -2,9 +2,9 @@
 // The run log written into a file of its own for one test: what the session logs is part of what it does.
 #include "common/log.hpp"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace om::test {
@@ -28,13 +28,12 @@ public:
             events += line.substr(std::min(line.size(), line.find("] ") + 2)) + "\n";
         return events;
     }
-    std::string path() const { return path_; }
+    const std::string& path() const { return path_; }
     bool has(const std::string& event) const { return text().find(event + "\n") != std::string::npos; }
 
 private:
     const std::string path_ =
-        (std::filesystem::temp_directory_path() /
-         ("om_captured_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".log"))
+        (std::filesystem::temp_directory_path() / ("om_captured_" + std::to_string(std::random_device{}()) + ".log"))
             .string();
 };
 
