@@ -4,7 +4,7 @@
 #include "download/transfer.hpp"
 #include "release/get_new_version.hpp"
 #include "support/fake_http.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <charconv>
 #include <cstdlib>

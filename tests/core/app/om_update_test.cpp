@@ -4,7 +4,7 @@
 #include "app/om_update.hpp"
 #include "state/crash_detector.hpp"
 #include "support/captured_log.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>

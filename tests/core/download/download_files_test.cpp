@@ -3,7 +3,7 @@
 #include "download/package_names.hpp"
 #include "release/release_request.hpp"
 #include "support/fake_http.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <gmock/gmock.h>
 

@@ -2,7 +2,7 @@
 #include "install/do_up.hpp"
 
 #include "support/captured_log.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 #include <sstream>

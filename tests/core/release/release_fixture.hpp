@@ -1,7 +1,7 @@
 #pragma once
 // A session with fake services and a FakeHttp release site at 127.0.0.1/rel/.
 #include "support/fake_http.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "report/ftp_class.hpp"
 #include "report/ftp_date.hpp"
 #include "support/captured_log.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 

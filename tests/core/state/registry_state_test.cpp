@@ -3,7 +3,7 @@
 #include "state/file_versions.hpp"
 
 #include "state/crash_detector.hpp"
-#include "support/support.hpp"
+#include "support/test_platform.hpp"
 
 #include <gtest/gtest.h>
 
